@@ -1,0 +1,110 @@
+#include <QCoreApplication>
+#include <QTest>
+
+#include <thread>
+#include <vector>
+
+#include "platform/posted_message.h"
+
+namespace {
+struct Received {
+    unsigned message;
+    quintptr wParam;
+    qintptr lParam;
+};
+
+// Stands in for a window: records every posted message it is given.
+class Window : public QObject {
+public:
+    std::vector<Received> received;
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == platform::PostedMessageEvent::type()) {
+            const auto* m = static_cast<platform::PostedMessageEvent*>(e);
+            received.push_back({m->message, m->wParam, m->lParam});
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+} // namespace
+
+class TestPostedMessage : public QObject {
+    Q_OBJECT
+
+private slots:
+    void eventType();
+    void carriesItsParameters_data();
+    void carriesItsParameters();
+    void manyWorkersAllDelivered();
+    void nullWindowIgnored();
+};
+
+void TestPostedMessage::eventType() {
+    const QEvent::Type type = platform::PostedMessageEvent::type();
+    QVERIFY(type >= QEvent::User && type <= QEvent::MaxUser);
+    QCOMPARE(platform::PostedMessageEvent::type(), type);
+    QCOMPARE(platform::PostedMessageEvent(platform::kUserMessage, 1, 0).type(), type);
+}
+
+void TestPostedMessage::carriesItsParameters_data() {
+    QTest::addColumn<uint>("message");
+    QTest::addColumn<quintptr>("wParam");
+    QTest::addColumn<qintptr>("lParam");
+    QTest::newRow("receive refresh") << uint(platform::kUserMessage) << quintptr(1) << qintptr(0);
+    QTest::newRow("transmit started") << uint(platform::kUserMessage) << quintptr(2) << qintptr(0);
+    QTest::newRow("full-width parameters") << uint(platform::kUserMessage + 7) << ~quintptr(0) << qintptr(-1);
+}
+
+// Posted from a worker thread, the message reaches the window on the window's
+// thread once events are processed.
+void TestPostedMessage::carriesItsParameters() {
+    QFETCH(uint, message);
+    QFETCH(quintptr, wParam);
+    QFETCH(qintptr, lParam);
+    Window window;
+    std::thread worker([&] { platform::postMessage(&window, message, wParam, lParam); });
+    worker.join();
+    QVERIFY(window.received.empty());
+    QCoreApplication::sendPostedEvents(&window);
+    QCOMPARE(window.received.size(), std::size_t(1));
+    QCOMPARE(window.received[0].message, message);
+    QCOMPARE(window.received[0].wParam, wParam);
+    QCOMPARE(window.received[0].lParam, lParam);
+}
+
+// Every message of every worker arrives, and one worker's messages keep
+// their order.
+void TestPostedMessage::manyWorkersAllDelivered() {
+    constexpr int kWorkers = 4;
+    constexpr int kEach = 500;
+    Window window;
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.emplace_back([&window, w] {
+            for (int i = 0; i < kEach; ++i) {
+                platform::postMessage(&window, platform::kUserMessage, quintptr(w), qintptr(i));
+            }
+        });
+    }
+    for (auto& t : workers) {
+        t.join();
+    }
+    QCoreApplication::sendPostedEvents(&window);
+    QCOMPARE(window.received.size(), std::size_t(kWorkers * kEach));
+    std::vector<qintptr> next(kWorkers, 0);
+    for (const Received& r : window.received) {
+        QVERIFY(r.wParam < kWorkers);
+        QCOMPARE(r.lParam, next[r.wParam]);
+        ++next[r.wParam];
+    }
+}
+
+void TestPostedMessage::nullWindowIgnored() {
+    platform::postMessage(nullptr, platform::kUserMessage, 1, 0);
+    QCoreApplication::sendPostedEvents();
+}
+
+QTEST_GUILESS_MAIN(TestPostedMessage)
+#include "tst_posted_message.moc"
