@@ -1,0 +1,8 @@
+#include "res/templates.h"
+
+namespace res {
+
+// Not laid out yet: an empty template (id 0) is not offered to windows.
+platform::DialogTemplate receiveTemplate() { return {}; }
+
+} // namespace res

@@ -1,0 +1,174 @@
+#include "res/icons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+#include <functional>
+
+namespace res {
+
+namespace {
+
+using Painter = std::function<void(QPainter&)>;
+
+// Draws on a 32 x 32 canvas, scaled to each size the icon offers.
+QIcon drawIcon(const Painter& paint) {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(size / 32.0, size / 32.0);
+        paint(painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+void drawPlugHalf(QPainter& p, qreal x, bool facingRight) {
+    // Body of the plug with two pins, or the socket half with two holes.
+    p.setPen(QPen(QColor(40, 40, 40), 1.2));
+    p.setBrush(QColor(70, 110, 170));
+    const qreal bodyX = facingRight ? x : x - 9;
+    p.drawRoundedRect(QRectF(bodyX, 10, 9, 12), 2, 2);
+    p.setBrush(QColor(200, 170, 60));
+    if (facingRight) {
+        p.drawRect(QRectF(x + 9, 12, 5, 2.5));
+        p.drawRect(QRectF(x + 9, 17.5, 5, 2.5));
+    }
+    p.setPen(QPen(QColor(40, 40, 40), 2.2));
+    p.drawLine(QPointF(facingRight ? bodyX : bodyX + 9, 16), QPointF(facingRight ? bodyX - 6 : bodyX + 15, 16));
+}
+
+void drawLetters(QPainter& p, const QString& text, const QColor& colour) {
+    p.setPen(QPen(QColor(30, 30, 30), 1.2));
+    p.setBrush(colour);
+    p.drawRoundedRect(QRectF(2, 4, 28, 24), 4, 4);
+    QFont font(QStringLiteral("Sans"));
+    font.setBold(true);
+    font.setPixelSize(14);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(2, 4, 28, 24), Qt::AlignCenter, text);
+}
+
+void drawSwitch(QPainter& p, bool hex) {
+    // A slide switch: the knob sits right for "Hex" and left for "Dec".
+    p.setPen(QPen(QColor(50, 50, 50), 1.2));
+    p.setBrush(QColor(225, 225, 225));
+    p.drawRoundedRect(QRectF(2, 10, 28, 12), 6, 6);
+    p.setBrush(hex ? QColor(40, 120, 200) : QColor(200, 120, 40));
+    p.drawEllipse(QRectF(hex ? 18 : 2, 8, 12, 16));
+}
+
+void drawBall(QPainter& p, const QColor& colour) {
+    QRadialGradient gradient(QPointF(12, 12), 16);
+    gradient.setColorAt(0, colour.lighter(170));
+    gradient.setColorAt(1, colour.darker(130));
+    p.setPen(QPen(colour.darker(200), 1));
+    p.setBrush(gradient);
+    p.drawEllipse(QRectF(4, 4, 24, 24));
+}
+
+void drawMain(QPainter& p) {
+    // A truck cab over a waveform: the tool's emblem.
+    p.setPen(QPen(QColor(30, 30, 30), 1.2));
+    p.setBrush(QColor(200, 60, 50));
+    p.drawRoundedRect(QRectF(3, 8, 17, 14), 2, 2);
+    p.setBrush(QColor(170, 210, 240));
+    p.drawRect(QRectF(13, 10, 5, 5));
+    p.setBrush(QColor(90, 90, 90));
+    p.drawRect(QRectF(20, 13, 9, 9));
+    p.setBrush(QColor(30, 30, 30));
+    p.drawEllipse(QRectF(6, 20, 6, 6));
+    p.drawEllipse(QRectF(20, 20, 6, 6));
+    QPainterPath wave;
+    wave.moveTo(2, 30);
+    for (int i = 0; i < 7; ++i) {
+        wave.lineTo(2 + i * 4 + 2, i % 2 ? 30 : 27);
+        wave.lineTo(2 + i * 4 + 4, i % 2 ? 30 : 27);
+    }
+    p.setPen(QPen(QColor(40, 150, 60), 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(wave);
+}
+
+void drawRxPicture(QPainter& p) {
+    // A small monitor with a trace: the receive window's emblem.
+    p.setPen(QPen(QColor(40, 40, 40), 1.2));
+    p.setBrush(QColor(20, 40, 30));
+    p.drawRoundedRect(QRectF(3, 5, 26, 19), 2, 2);
+    p.setPen(QPen(QColor(80, 230, 110), 1.5));
+    p.drawPolyline(QPolygonF({QPointF(5, 18), QPointF(10, 18), QPointF(12, 10), QPointF(15, 21), QPointF(18, 13),
+                              QPointF(21, 18), QPointF(27, 18)}));
+    p.setPen(QPen(QColor(40, 40, 40), 1.2));
+    p.setBrush(QColor(120, 120, 120));
+    p.drawRect(QRectF(12, 24, 8, 3));
+}
+
+} // namespace
+
+QIcon loadIcon(int id) {
+    switch (id) {
+    case IDI_MAIN_LARGE:
+    case IDI_MAIN_SMALL:
+        return drawIcon(drawMain);
+    case IDI_CONNECT:
+        return drawIcon([](QPainter& p) {
+            drawPlugHalf(p, 6, true);
+            drawPlugHalf(p, 26, false);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(70, 110, 170));
+            p.drawRect(QRectF(14, 10, 3, 12));
+        });
+    case IDI_DISCONNECT:
+        return drawIcon([](QPainter& p) {
+            drawPlugHalf(p, 3, true);
+            drawPlugHalf(p, 29, false);
+            p.setPen(QPen(QColor(210, 40, 40), 1.6));
+            p.drawLine(QPointF(18, 7), QPointF(16, 11));
+            p.drawLine(QPointF(18, 25), QPointF(16, 21));
+        });
+    case IDI_RECEIVE:
+        return drawIcon([](QPainter& p) { drawLetters(p, QStringLiteral("Rx"), QColor(40, 130, 70)); });
+    case IDI_TRANSMIT:
+        return drawIcon([](QPainter& p) { drawLetters(p, QStringLiteral("Tx"), QColor(190, 90, 30)); });
+    case IDI_SWITCH_HEX:
+        return drawIcon([](QPainter& p) { drawSwitch(p, true); });
+    case IDI_SWITCH_DEC:
+        return drawIcon([](QPainter& p) { drawSwitch(p, false); });
+    case IDI_RX_PICTURE:
+        return drawIcon(drawRxPicture);
+    case IDI_NOT_INITIALISED:
+        return drawIcon([](QPainter& p) { drawBall(p, QColor(150, 150, 150)); });
+    case IDI_INITIALISED:
+        return drawIcon([](QPainter& p) { drawBall(p, QColor(40, 180, 60)); });
+    default:
+        return QIcon();
+    }
+}
+
+namespace {
+SwitchIcons& switchIconStore() {
+    static SwitchIcons icons;
+    return icons;
+}
+} // namespace
+
+void loadSwitchIcons() {
+    SwitchIcons& icons = switchIconStore();
+    if (icons.hex.isNull())
+        icons.hex = loadIcon(IDI_SWITCH_HEX);
+    if (icons.dec.isNull())
+        icons.dec = loadIcon(IDI_SWITCH_DEC);
+}
+
+const SwitchIcons& switchIcons() {
+    loadSwitchIcons();
+    return switchIconStore();
+}
+
+} // namespace res

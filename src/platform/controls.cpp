@@ -1,0 +1,158 @@
+#include "platform/controls.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace platform {
+
+Edit::Edit(QWidget* parent) : QLineEdit(parent) {}
+
+void Edit::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    emit focusLost();
+}
+
+MultiLineEdit::MultiLineEdit(QWidget* parent) : QPlainTextEdit(parent) {
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+}
+
+void MultiLineEdit::focusOutEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusOutEvent(event);
+    emit focusLost();
+}
+
+Picture::Picture(QWidget* parent) : QLabel(parent) { setAlignment(Qt::AlignCenter); }
+
+void Picture::setIcon(const QIcon& icon) {
+    icon_ = icon;
+    const int side = std::min(width(), height());
+    setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(side > 0 ? std::min(side, 32) : 32));
+}
+
+void Picture::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (notify_ && isEnabled() && event->button() == Qt::LeftButton && rect().contains(event->pos()))
+        emit clicked();
+}
+
+UpDown::UpDown(QWidget* parent) : QWidget(parent), up_(new QToolButton(this)), down_(new QToolButton(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (QToolButton* button : {up_, down_}) {
+        button->setAutoRepeat(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        layout->addWidget(button);
+    }
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    up_->setAccessibleName(QStringLiteral("Up"));
+    down_->setAccessibleName(QStringLiteral("Down"));
+    connect(up_, &QToolButton::clicked, this, [this] { step(+1); });
+    connect(down_, &QToolButton::clicked, this, [this] { step(-1); });
+}
+
+void UpDown::setBuddy(QWidget* buddy) {
+    if (buddy_)
+        buddy_->removeEventFilter(this);
+    buddy_ = buddy;
+    if (buddy_)
+        buddy_->installEventFilter(this);
+    refreshArrows();
+}
+
+void UpDown::setRange(int low, int high) {
+    setRange32(static_cast<int16_t>(low), static_cast<int16_t>(high));
+}
+
+void UpDown::setRange32(int low, int high) {
+    low_ = low;
+    high_ = high;
+}
+
+int UpDown::clamp(int value) const {
+    const int lo = std::min(low_, high_);
+    const int hi = std::max(low_, high_);
+    return std::clamp(value, lo, hi);
+}
+
+void UpDown::setPos(int position) { setPos32(static_cast<int16_t>(position)); }
+
+void UpDown::setPos32(int position) {
+    position_ = clamp(position);
+    if (autoBuddy_)
+        writeBuddy();
+}
+
+int UpDown::pos() const {
+    // An automatic buddy's text is the position, as the user may have typed it.
+    if (autoBuddy_) {
+        if (auto* edit = qobject_cast<QLineEdit*>(buddy_)) {
+            bool ok = false;
+            const int value = edit->text().toInt(&ok);
+            if (ok)
+                return clamp(value);
+        }
+    }
+    return position_;
+}
+
+void UpDown::writeBuddy() {
+    if (auto* edit = qobject_cast<QLineEdit*>(buddy_)) {
+        const QString text = QString::number(position_);
+        if (edit->text() != text)
+            edit->setText(text);
+    }
+}
+
+bool UpDown::effectivelyEnabled() const { return isEnabled() && (!buddy_ || buddy_->isEnabled()); }
+
+void UpDown::refreshArrows() {
+    up_->setEnabled(effectivelyEnabled());
+    down_->setEnabled(effectivelyEnabled());
+}
+
+void UpDown::step(int delta) {
+    // Like the native control, the arrows are dead while the buddy is disabled.
+    if (!effectivelyEnabled())
+        return;
+    const int current = pos();
+    if (deltaHandler_ && deltaHandler_(current, delta))
+        return;
+    // A 64-bit sum keeps a step at the ends of a 32-bit range from wrapping.
+    const int64_t candidate = int64_t(current) + delta;
+    const int next = clamp(int(std::clamp<int64_t>(candidate, INT32_MIN, INT32_MAX)));
+    position_ = next;
+    if (autoBuddy_)
+        writeBuddy();
+}
+
+bool UpDown::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == buddy_ && event->type() == QEvent::EnabledChange)
+        refreshArrows();
+    if (watched == buddy_ && event->type() == QEvent::KeyPress && effectivelyEnabled()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
+            step(key->key() == Qt::Key_Up ? +1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void UpDown::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        refreshArrows();
+}
+
+} // namespace platform
