@@ -1,0 +1,42 @@
+// The devices and protocols the adapter offers, read from ZT121032.ini.
+#pragma once
+
+#include "frames.h"
+
+#include <string>
+#include <vector>
+
+namespace zt {
+
+struct DeviceEntry {
+    int id = 0;
+    std::string description;
+    bool simulatedVehicle = false;
+    bool protocols[4] = {false, false, false, false}; // indexed by Protocol
+
+    bool supports(Protocol p) const { return protocols[static_cast<int>(p)]; }
+};
+
+struct DeviceTable {
+    std::vector<DeviceEntry> devices;
+    bool fromFile = false;
+
+    const DeviceEntry* find(int id) const;
+};
+
+// Device 101 "Virtual vehicle" with the simulated truck and device 102
+// "Quiet bus", both offering J1708, J1850 and J1939: the same as the ini file
+// shipped with the driver.
+DeviceTable builtInDevices();
+
+// Parses the ini text. A text that names no device gives an empty table.
+DeviceTable parseDeviceTable(const std::string& text);
+
+// Reads the ini file beside the loaded library; when it is missing,
+// unreadable or names no device, the built-in table stands in.
+DeviceTable loadDeviceTable();
+
+// The protocol named by an RP1210A protocol string, or 0 when unknown.
+int protocolFromName(const char* name);
+
+} // namespace zt
