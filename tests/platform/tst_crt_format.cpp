@@ -28,36 +28,15 @@ void TestCrtFormat::integer_data() {
     QTest::addColumn<int>("value");
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("%08u pads zeros") << QByteArray("%08u") << 1234 << QByteArray("00001234");
-    QTest::newRow("%08u longer than width") << QByteArray("%08u") << 123456789 << QByteArray("123456789");
     QTest::newRow("%08u of -1 is unsigned") << QByteArray("%08u") << -1 << QByteArray("4294967295");
     QTest::newRow("%02X one digit") << QByteArray("%02X") << 0xA << QByteArray("0A");
     QTest::newRow("%02X three digits") << QByteArray("%02X") << 0x1FF << QByteArray("1FF");
     QTest::newRow("%X upper, no leading zeros") << QByteArray("%X") << 0xBEEF << QByteArray("BEEF");
     QTest::newRow("%X of zero") << QByteArray("%X") << 0 << QByteArray("0");
-    QTest::newRow("%X of -1") << QByteArray("%X") << -1 << QByteArray("FFFFFFFF");
-    QTest::newRow("%x lower") << QByteArray("%x") << 0xBEEF << QByteArray("beef");
-    QTest::newRow("%06X header") << QByteArray("%06X") << 0x8A1B2 << QByteArray("08A1B2");
     QTest::newRow("%03d of 5") << QByteArray("%03d") << 5 << QByteArray("005");
     QTest::newRow("%03d of -5") << QByteArray("%03d") << -5 << QByteArray("-05");
-    QTest::newRow("%03d of 130") << QByteArray("%03d") << 130 << QByteArray("130");
     QTest::newRow("%010d negative") << QByteArray("%010d") << -123 << QByteArray("-000000123");
-    QTest::newRow("%d of INT_MIN") << QByteArray("%d") << INT_MIN << QByteArray("-2147483648");
     QTest::newRow("%hu of 70000 wraps") << QByteArray("%hu") << 70000 << QByteArray("4464");
-    QTest::newRow("%hd of 40000") << QByteArray("%hd") << 40000 << QByteArray("-25536");
-    QTest::newRow("%hhX keeps low byte") << QByteArray("%hhX") << 0x1234 << QByteArray("34");
-    QTest::newRow("%hhd of 200") << QByteArray("%hhd") << 200 << QByteArray("-56");
-    QTest::newRow("%-5d left") << QByteArray("[%-5d]") << 42 << QByteArray("[42   ]");
-    QTest::newRow("%-05d ignores zero") << QByteArray("[%-05d]") << 42 << QByteArray("[42   ]");
-    QTest::newRow("%+d") << QByteArray("%+d") << 7 << QByteArray("+7");
-    QTest::newRow("% d") << QByteArray("% d") << 7 << QByteArray(" 7");
-    QTest::newRow("%+05d") << QByteArray("%+05d") << 7 << QByteArray("+0007");
-    QTest::newRow("%.3d precision") << QByteArray("%.3d") << 7 << QByteArray("007");
-    QTest::newRow("%06.3d precision drops zero flag") << QByteArray("%06.3d") << 7 << QByteArray("   007");
-    QTest::newRow("%.0d of zero is empty") << QByteArray("[%.0d]") << 0 << QByteArray("[]");
-    QTest::newRow("%#x") << QByteArray("%#x") << 255 << QByteArray("0xff");
-    QTest::newRow("%#06X") << QByteArray("%#06X") << 255 << QByteArray("0X00FF");
-    QTest::newRow("%#x of zero") << QByteArray("%#x") << 0 << QByteArray("0");
-    QTest::newRow("%o and %#o") << QByteArray("%o %#o") << 8 << QByteArray("10 010");
     QTest::newRow("%c") << QByteArray("[%c]") << int('A') << QByteArray("[A]");
     QTest::newRow("%%") << QByteArray("100%% %d") << 1 << QByteArray("100% 1");
 }
@@ -80,23 +59,15 @@ void TestCrtFormat::text_data() {
     QTest::newRow("%06s exact") << QByteArray("%06s") << QByteArray("C1A2B3") << QByteArray("C1A2B3");
     QTest::newRow("%06s longer kept whole")
         << QByteArray("%06s") << QByteArray("12345678") << QByteArray("12345678");
-    QTest::newRow("%06s empty") << QByteArray("%06s") << QByteArray("") << QByteArray("000000");
     QTest::newRow("%08s short") << QByteArray("%08s") << QByteArray("18FEF1") << QByteArray("0018FEF1");
     QTest::newRow("%08s exact") << QByteArray("%08s") << QByteArray("18FEF100") << QByteArray("18FEF100");
     QTest::newRow("%08s longer (decimal id)")
         << QByteArray("%08s") << QByteArray("419361024") << QByteArray("419361024");
     QTest::newRow("%-06s pads blanks right")
         << QByteArray("[%-06s]") << QByteArray("1A") << QByteArray("[1A    ]");
-    QTest::newRow("%6s pads blanks left")
-        << QByteArray("[%6s]") << QByteArray("1A") << QByteArray("[    1A]");
-    QTest::newRow("%s plain") << QByteArray("%s") << QByteArray("text") << QByteArray("text");
     QTest::newRow("%.2s cuts") << QByteArray("%.2s") << QByteArray("abcdef") << QByteArray("ab");
     QTest::newRow("%6.2s cuts then pads")
         << QByteArray("[%6.2s]") << QByteArray("abcdef") << QByteArray("[    ab]");
-    QTest::newRow("%06.2s cuts then pads zeros")
-        << QByteArray("%06.2s") << QByteArray("abcdef") << QByteArray("0000ab");
-    QTest::newRow("%.0s prints nothing") << QByteArray("[%.0s]") << QByteArray("abc") << QByteArray("[]");
-    QTest::newRow("%+s ignores sign flag") << QByteArray("%+s") << QByteArray("x") << QByteArray("x");
 }
 
 void TestCrtFormat::text() {
@@ -114,7 +85,6 @@ void TestCrtFormat::starArguments() {
     QCOMPARE(platform::crtFormat("[%0*s]", 4, "7"), std::string("[0007]"));
     QCOMPARE(platform::crtFormat("%lld %llu", LLONG_MIN, ULLONG_MAX),
              std::string("-9223372036854775808 18446744073709551615"));
-    QCOMPARE(platform::crtFormat("%ld %lX", -3L, 0xABCUL), std::string("-3 ABC"));
     QCOMPARE(platform::crtFormat("[%s]", static_cast<const char*>(nullptr)), std::string("[(null)]"));
     QCOMPARE(platform::crtFormat("end %"), std::string("end %"));
 }
@@ -179,26 +149,19 @@ void TestCrtFormat::scan32_data() {
     QTest::addColumn<bool>("ok");
     QTest::addColumn<qint64>("expected");
     QTest::newRow("%x plain") << QByteArray("x") << QByteArray("1F") << true << qint64(0x1F);
-    QTest::newRow("%x lower") << QByteArray("x") << QByteArray("beef") << true << qint64(0xBEEF);
     QTest::newRow("%x blanks and prefix")
         << QByteArray("x") << QByteArray("  \t0x1a") << true << qint64(0x1A);
     QTest::newRow("%x stops at non-digit") << QByteArray("x") << QByteArray("12G4") << true << qint64(0x12);
     QTest::newRow("%x 0x alone reads 0") << QByteArray("x") << QByteArray("0xZ") << true << qint64(0);
     QTest::newRow("%x negative wraps") << QByteArray("x") << QByteArray("-1") << true << qint64(0xFFFFFFFF);
-    QTest::newRow("%x plus sign") << QByteArray("x") << QByteArray("+A") << true << qint64(10);
     QTest::newRow("%x too long keeps low 32 bits")
         << QByteArray("x") << QByteArray("123456789") << true << qint64(0x23456789);
     QTest::newRow("%x empty") << QByteArray("x") << QByteArray("") << false << qint64(0);
-    QTest::newRow("%x blanks only") << QByteArray("x") << QByteArray("   ") << false << qint64(0);
     QTest::newRow("%x sign only") << QByteArray("x") << QByteArray("-") << false << qint64(0);
-    QTest::newRow("%x no digit") << QByteArray("x") << QByteArray("G1") << false << qint64(0);
     QTest::newRow("%u plain") << QByteArray("u") << QByteArray("419361024") << true << qint64(419361024);
-    QTest::newRow("%u max") << QByteArray("u") << QByteArray("4294967295") << true << qint64(4294967295LL);
     QTest::newRow("%u wraps past max") << QByteArray("u") << QByteArray("4294967296") << true << qint64(0);
     QTest::newRow("%u negative") << QByteArray("u") << QByteArray("-2") << true << qint64(4294967294LL);
-    QTest::newRow("%u hex digits stop") << QByteArray("u") << QByteArray("12AB") << true << qint64(12);
     QTest::newRow("%u no digit") << QByteArray("u") << QByteArray("x1") << false << qint64(0);
-    QTest::newRow("%d plain") << QByteArray("d") << QByteArray(" 255") << true << qint64(255);
     QTest::newRow("%d negative") << QByteArray("d") << QByteArray("-42x") << true << qint64(-42);
     QTest::newRow("%d beyond int wraps")
         << QByteArray("d") << QByteArray("2147483648") << true << qint64(INT_MIN);
@@ -235,7 +198,6 @@ void TestCrtFormat::scan16_data() {
     QTest::newRow("%hx no digit") << QByteArray("hx") << QByteArray("") << false << 0u;
     QTest::newRow("%hu byte") << QByteArray("hu") << QByteArray("255") << true << 255u;
     QTest::newRow("%hu 70000 wraps") << QByteArray("hu") << QByteArray("70000") << true << 4464u;
-    QTest::newRow("%hu leading zeros") << QByteArray("hu") << QByteArray("007") << true << 7u;
     QTest::newRow("%hu no digit") << QByteArray("hu") << QByteArray(" -") << false << 0u;
 }
 

@@ -34,19 +34,10 @@ class TestPostedMessage : public QObject {
     Q_OBJECT
 
 private slots:
-    void eventType();
     void carriesItsParameters_data();
     void carriesItsParameters();
     void manyWorkersAllDelivered();
-    void nullWindowIgnored();
 };
-
-void TestPostedMessage::eventType() {
-    const QEvent::Type type = platform::PostedMessageEvent::type();
-    QVERIFY(type >= QEvent::User && type <= QEvent::MaxUser);
-    QCOMPARE(platform::PostedMessageEvent::type(), type);
-    QCOMPARE(platform::PostedMessageEvent(platform::kUserMessage, 1, 0).type(), type);
-}
 
 void TestPostedMessage::carriesItsParameters_data() {
     QTest::addColumn<uint>("message");
@@ -99,11 +90,6 @@ void TestPostedMessage::manyWorkersAllDelivered() {
         QCOMPARE(r.lParam, next[r.wParam]);
         ++next[r.wParam];
     }
-}
-
-void TestPostedMessage::nullWindowIgnored() {
-    platform::postMessage(nullptr, platform::kUserMessage, 1, 0);
-    QCoreApplication::sendPostedEvents();
 }
 
 QTEST_GUILESS_MAIN(TestPostedMessage)
