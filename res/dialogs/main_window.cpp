@@ -1,8 +1,24 @@
+#include "res/ids/main_ids.h"
 #include "res/templates.h"
 
 namespace res {
 
-// Not laid out yet: an empty template (id 0) is not offered to windows.
-platform::DialogTemplate mainWindowTemplate() { return {}; }
+using namespace platform;
+
+DialogTemplate mainWindowTemplate() {
+    DialogTemplate t;
+    t.id = IDD_MAIN;
+    t.title = QStringLiteral("Tarvik");
+    t.width = 100;
+    t.height = 25;
+    t.minimizeBox = true;
+    t.controls = {
+        {IDC_CONNECT, ControlKind::IconButton, {}, 4, 2, 28, 21, StyleNone, 0, QStringLiteral("Connect")},
+        {IDC_RECEIVE_WINDOW, ControlKind::IconButton, {}, 36, 2, 28, 21, Disabled, 0, QStringLiteral("Receive")},
+        {IDC_TRANSMIT_WINDOW, ControlKind::IconButton, {}, 68, 2, 28, 21, Disabled, 0,
+         QStringLiteral("Transmit")},
+    };
+    return t;
+}
 
 } // namespace res

@@ -1,0 +1,186 @@
+#include "app/tarvik_dlg.h"
+
+#include "app/about_dlg.h"
+#include "connect/driver_binding.h"
+#include "connect/exports.h"
+#include "connect/init_vqt_dlg.h"
+#include "platform/event.h"
+#include "platform/thread.h"
+#include "receive/receive_threads.h"
+#include "res/icons.h"
+#include "res/ids/main_ids.h"
+#include "res/strings.h"
+#include "res/templates.h"
+#include "transmit/transmit_thread.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+
+#include <cstdlib>
+
+namespace app {
+
+namespace {
+constexpr std::size_t kWorkerStackSize = 0x8000;
+
+// The events live as long as the process: the worker threads wait on them
+// until it ends.
+platform::AutoResetEvent* keepForever(std::unique_ptr<platform::AutoResetEvent> event) {
+    return event.release();
+}
+} // namespace
+
+std::function<void(int)>& TarvikDlg::endProcess() {
+    static std::function<void(int)> end = [](int status) { std::_Exit(status); };
+    return end;
+}
+
+TarvikDlg::TarvikDlg() : Dialog(res::IDD_MAIN) {
+    // Three receive events, then the receive threads; then the transmit
+    // event and thread. A missing event means its threads are not started.
+    receive::ReceiveShared& rx = receive::receiveShared();
+    rx.j1708ReceiveEvent = keepForever(platform::createAutoResetEvent());
+    rx.j1850ReceiveEvent = keepForever(platform::createAutoResetEvent());
+    rx.j1939ReceiveEvent = keepForever(platform::createAutoResetEvent());
+    if (rx.j1939ReceiveEvent && rx.j1708ReceiveEvent && rx.j1850ReceiveEvent) {
+        platform::startThread(receive::J1708ReceiveThread, kWorkerStackSize);
+        platform::startThread(receive::J1850ReceiveThread, kWorkerStackSize);
+        platform::startThread(receive::J1939ReceiveThread, kWorkerStackSize);
+    }
+    transmit::TransmitShared& tx = transmit::transmitShared();
+    tx.transmitEvent = keepForever(platform::createAutoResetEvent());
+    if (tx.transmitEvent)
+        platform::startThread(transmit::TransmitThread, kWorkerStackSize);
+
+    qApp->installEventFilter(this);
+}
+
+TarvikDlg::~TarvikDlg() { qApp->removeEventFilter(this); }
+
+bool TarvikDlg::onInitDialog() {
+    largeIcon_ = res::loadIcon(res::IDI_MAIN_LARGE);
+    connectPicture_ = res::loadIcon(res::IDI_CONNECT);
+    disconnectPicture_ = res::loadIcon(res::IDI_DISCONNECT);
+    receivePicture_ = res::loadIcon(res::IDI_RECEIVE);
+    transmitPicture_ = res::loadIcon(res::IDI_TRANSMIT);
+    smallIcon_ = res::loadIcon(res::IDI_MAIN_SMALL);
+    Dialog::onInitDialog();
+    setWindowIcon(largeIcon_);
+    setItemIcon(res::IDC_CONNECT, connectPicture_);
+    setItemIcon(res::IDC_RECEIVE_WINDOW, receivePicture_);
+    setItemIcon(res::IDC_TRANSMIT_WINDOW, transmitPicture_);
+    for (int id : {res::IDC_CONNECT, res::IDC_RECEIVE_WINDOW, res::IDC_TRANSMIT_WINDOW})
+        if (QAbstractButton* shown = button(id))
+            shown->setToolTip(shown->accessibleName());
+    receiveDlg_.create();
+    transmitDlg_.create();
+    return true;
+}
+
+bool TarvikDlg::onNotify(int id, platform::Notification code) {
+    if (code == platform::Notification::Clicked) {
+        switch (id) {
+        case res::IDC_CONNECT:
+            if (connectionStatus_.connected == 0)
+                connectToAdapter();
+            else
+                disconnectFromAdapter();
+            return true;
+        case res::IDC_RECEIVE_WINDOW:
+            showToolWindow(receiveDlg_);
+            return true;
+        case res::IDC_TRANSMIT_WINDOW:
+            showToolWindow(transmitDlg_);
+            return true;
+        default:
+            break;
+        }
+    }
+    // Enter and Escape never reach here (the key filter), so OK and Cancel
+    // have nothing to do on the main window.
+    if (id == platform::IDOK || id == platform::IDCANCEL)
+        return true;
+    return Dialog::onNotify(id, code);
+}
+
+void TarvikDlg::showToolWindow(platform::Dialog& window) {
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+void TarvikDlg::connectToAdapter() {
+    DisplayInitVQT(4, &connectionStatus_);
+    if (connectionStatus_.connected == 0)
+        return;
+    setItemIcon(res::IDC_CONNECT, disconnectPicture_);
+    enableItem(res::IDC_RECEIVE_WINDOW, true);
+    enableItem(res::IDC_TRANSMIT_WINDOW, true);
+}
+
+void TarvikDlg::disconnectFromAdapter() {
+    connectionStatus_.connected = 0;
+    if (connect::InitVQTDlg* connection = connect::InitVQTDlg::instance())
+        connection->clearStatusText();
+    if (receiveDlg_.running())
+        receiveDlg_.startStop();
+    connect::DriverBinding& binding = connect::driverBinding();
+    const uint8_t open = binding.connectedProtocols.load();
+    for (connect::Protocol protocol : {connect::Protocol::J1708, connect::Protocol::J1850, connect::Protocol::J1939})
+        if (open & connect::protocolBit(protocol))
+            binding.clientDisconnect(binding.clientIdOf(protocol));
+    binding.connectedProtocols = 0;
+    setItemIcon(res::IDC_CONNECT, connectPicture_);
+    enableItem(res::IDC_RECEIVE_WINDOW, false);
+    enableItem(res::IDC_TRANSMIT_WINDOW, false);
+}
+
+void TarvikDlg::onSysCommand(int command) {
+    if ((command & 0xFFF0) == res::IDM_ABOUTBOX) {
+        AboutDlg about(this);
+        about.doModal();
+    }
+}
+
+void TarvikDlg::onClose() {
+    if (connectionStatus_.connected != 0)
+        disconnectFromAdapter();
+    hide();
+    endProcess()(1);
+}
+
+bool TarvikDlg::isOwnWidget(const QObject* object) const {
+    for (const QObject* at = object; at; at = at->parent())
+        if (at == this)
+            return true;
+    return false;
+}
+
+bool TarvikDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Enter and Escape on the main window or its buttons neither press a
+    // button nor close the window.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) && isOwnWidget(watched)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
+            return true;
+    }
+    return Dialog::eventFilter(watched, event);
+}
+
+void TarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
+    // The window manager owns the title bar's menu here, so the About entry
+    // is offered on the window itself.
+    const QString about = res::loadString(res::IDS_ABOUTBOX);
+    if (about.isEmpty())
+        return;
+    QMenu menu(this);
+    menu.addSeparator();
+    QAction* entry = menu.addAction(about);
+    if (menu.exec(event->globalPos()) == entry)
+        onSysCommand(res::IDM_ABOUTBOX);
+}
+
+} // namespace app
