@@ -515,8 +515,9 @@ int16_t Adapter::status(Client& c, char* buffer, int size, bool block) {
         std::unique_lock lock(c.m);
         if (block) {
             // Returns once anything the status shows has changed.
-            const uint64_t seen = c.version;
             ++c.statusWaiters;
+            c.touch();
+            const uint64_t seen = c.version;
             c.statusChanged.wait(lock, [&] { return !c.connected || c.version != seen; });
             --c.statusWaiters;
         }
@@ -526,6 +527,7 @@ int16_t Adapter::status(Client& c, char* buffer, int size, bool block) {
         s[6] = static_cast<char>((c.receiveOn ? 1 : 0) | (c.echoOn ? 2 : 0));
         s[7] = static_cast<char>(c.mode);
         s[10] = static_cast<char>(std::min(c.blockedReaders, 255));
+        s[11] = static_cast<char>(std::min(c.statusWaiters, 255));
         putBe32(s + 12, static_cast<uint32_t>(c.queue.size()));
         putBe32(s + 16, c.queued);
         putBe32(s + 20, c.overflowed);
