@@ -7,13 +7,35 @@ TransmitShared& transmitShared() {
     return *shared;
 }
 
+void TransmitShared::requestStart() {
+    startRequests.fetch_add(1);
+    transmitStopped.store(0);
+    if (transmitEvent)
+        transmitEvent->set();
+}
+
 void TransmitThread() {
-    TransmitShared& shared = transmitShared();
+    runTransmitThread(transmitShared(), driverTransmitIo());
+}
+
+void runTransmitThread(TransmitShared& shared, TransmitIo& io) {
+    uint32_t runStart = 0;
+    uint32_t runsStarted = shared.startRequests.load();
     for (;;) {
-        while (shared.transmitStopped.load())
+        if (shared.transmitStopped.load()) {
+            shared.threadIdle.store(true);
             shared.transmitEvent->wait();
-        // The sending loop arrives with the transmit window's rows.
-        shared.transmitStopped = 1;
+            shared.threadIdle.store(false);
+            continue; // a Stop that came in meanwhile sends it back to waiting
+        }
+        const uint32_t requested = shared.startRequests.load();
+        if (requested != runsStarted) {
+            runsStarted = requested;
+            runStart = io.now();
+            shared.table.startRun(io);
+            continue;
+        }
+        shared.table.servePass(runStart, io);
     }
 }
 

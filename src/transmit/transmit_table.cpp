@@ -1,0 +1,153 @@
+#include "transmit/transmit_table.h"
+
+#include "connect/driver_binding.h"
+#include "platform/clock.h"
+#include "platform/posted_message.h"
+#include "transmit/schedule.h"
+
+#include <thread>
+
+namespace transmit {
+
+namespace {
+
+class DriverTransmitIo final : public TransmitIo {
+public:
+    uint32_t now() override { return platform::tickCount(); }
+    uint8_t connectedProtocols() override { return connect::driverBinding().connectedProtocols.load(); }
+    int16_t send(int16_t client, const uint8_t* bytes, int16_t length, int16_t block) override {
+        return connect::driverBinding().sendMessage(client, reinterpret_cast<const char*>(bytes), length, 0,
+                                                    block);
+    }
+    int16_t clientId(int32_t protocol) override {
+        connect::DriverBinding& binding = connect::driverBinding();
+        switch (protocol) {
+        case kJ1939:
+            return binding.j1939ClientId.load();
+        case kJ1850:
+            return binding.j1850ClientId.load();
+        default:
+            return binding.j1708ClientId.load();
+        }
+    }
+    void post(QObject* window, unsigned code) override {
+        platform::postMessage(window, platform::kUserMessage, code, 0);
+    }
+};
+
+} // namespace
+
+TransmitIo& driverTransmitIo() {
+    static DriverTransmitIo* io = new DriverTransmitIo; // used by a thread that outlives main
+    return *io;
+}
+
+std::unique_lock<std::mutex> TransmitTable::windowLock() const {
+    windowWaiting_.fetch_add(1);
+    std::unique_lock lock(mutex_);
+    windowWaiting_.fetch_sub(1);
+    return lock;
+}
+
+std::unique_lock<std::mutex> TransmitTable::threadLock() const {
+    while (windowWaiting_.load() != 0)
+        std::this_thread::yield();
+    return std::unique_lock(mutex_);
+}
+
+std::unique_ptr<TxMessage> TransmitTable::replace(int row, std::unique_ptr<TxMessage> message) {
+    if (!validRow(row))
+        return message;
+    auto lock = windowLock();
+    rows_[row].swap(message);
+    return message;
+}
+
+std::unique_ptr<TxMessage> TransmitTable::remove(int row) {
+    std::unique_ptr<TxMessage> old;
+    if (!validRow(row))
+        return old;
+    auto lock = windowLock();
+    old.swap(rows_[row]);
+    counts_.rowCount[row] = 0;
+    return old;
+}
+
+void TransmitTable::removeAll() {
+    std::array<std::unique_ptr<TxMessage>, kTransmitRows> old;
+    auto lock = windowLock();
+    old.swap(rows_);
+    counts_ = RowCounts{};
+}
+
+void TransmitTable::clearCounts() {
+    auto lock = windowLock();
+    counts_ = RowCounts{};
+}
+
+RowCounts TransmitTable::counts() const {
+    auto lock = windowLock();
+    return counts_;
+}
+
+std::optional<TxMessage> TransmitTable::copyOf(int row) const {
+    if (!validRow(row))
+        return std::nullopt;
+    auto lock = windowLock();
+    if (!rows_[row])
+        return std::nullopt;
+    return *rows_[row];
+}
+
+int32_t TransmitTable::protocolOf(int row) const {
+    if (!validRow(row))
+        return 0;
+    auto lock = windowLock();
+    return rows_[row] ? rows_[row]->protocol : 0;
+}
+
+void TransmitTable::attach(QObject* window) {
+    auto lock = windowLock();
+    window_ = window;
+}
+
+void TransmitTable::detach(QObject* window) {
+    auto lock = windowLock();
+    if (window_ == window)
+        window_ = nullptr;
+}
+
+void TransmitTable::startRun(TransmitIo& io) {
+    auto lock = threadLock();
+    counts_ = RowCounts{};
+    io.post(window_, TX_STARTED);
+}
+
+void TransmitTable::serveRow(int row, uint32_t runStart, TransmitIo& io) {
+    auto lock = threadLock();
+    TxMessage* message = rows_[row].get();
+    if (!message)
+        return;
+    const uint32_t now = io.now();
+    if (decideRow(*message, counts_.rowCount[row], now, runStart) != RowDecision::Send)
+        return;
+    const SendTarget target = sendTarget(message->protocol, io.connectedProtocols());
+    if (target != SendTarget::NoClient) {
+        const int16_t result = io.send(io.clientId(message->protocol), message->buffer.data(),
+                                       message->sendLength(), static_cast<int16_t>(blocking.load()));
+        if (result != 0)
+            return; // retried in the next pass
+    }
+    message->lastSentTime = now;
+    message->sentOnce = 1;
+    ++counts_.rowCount[row];
+    ++counts_.totalTransmitted;
+    io.post(window_, TX_SENT);
+}
+
+void TransmitTable::servePass(uint32_t runStart, TransmitIo& io) {
+    for (int row = 0; row < kTransmitRows; ++row)
+        serveRow(row, runStart, io);
+}
+
+} // namespace transmit

@@ -1,0 +1,98 @@
+#pragma once
+// The sixteen transmit rows, their records and counts: what the Transmit
+// window and the transmit thread share. One mutex guards the row slots, the
+// records' lastSentTime/sentOnce, the counts and the window to notify. The
+// thread holds it while it serves one row (including that row's send), so a
+// record is never released or changed under it; the window holds it for
+// every change. The window asks first through a flag that the thread honours
+// before it takes the lock again, so the window is never starved by the
+// thread's tight loop.
+
+#include "transmit/tx_message.h"
+
+#include <QObject>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace transmit {
+
+inline constexpr int kTransmitRows = 16;
+
+// Codes posted to the window (message platform::kUserMessage, wParam).
+enum TransmitNotification : unsigned { TX_SENT = 1, TX_STARTED = 2 };
+
+struct RowCounts {
+    std::array<int32_t, kTransmitRows> rowCount{};
+    int32_t totalTransmitted = 0;
+};
+
+// What the thread needs from the world; tests give their own clock and driver.
+class TransmitIo {
+public:
+    virtual ~TransmitIo() = default;
+    virtual uint32_t now() = 0;
+    virtual uint8_t connectedProtocols() = 0;
+    // RP1210_SendMessage on client; 0 is success.
+    virtual int16_t send(int16_t client, const uint8_t* bytes, int16_t length, int16_t block) = 0;
+    virtual int16_t clientId(int32_t protocol) = 0;
+    virtual void post(QObject* window, unsigned code) = 0;
+};
+
+// The program's clock, driver binding and posted messages.
+TransmitIo& driverTransmitIo();
+
+class TransmitTable {
+public:
+    TransmitTable() = default;
+    TransmitTable(const TransmitTable&) = delete;
+    TransmitTable& operator=(const TransmitTable&) = delete;
+
+    // --- window side ---
+    // Puts a complete record into a row; returns the record it replaces.
+    // The row's count is kept.
+    std::unique_ptr<TxMessage> replace(int row, std::unique_ptr<TxMessage> message);
+    // Empties a row and zeroes its count; returns the record it held.
+    std::unique_ptr<TxMessage> remove(int row);
+    // Empties every row (returns nothing: the records are released here).
+    void removeAll();
+    void clearCounts();
+    RowCounts counts() const;
+    // A copy of a row's record (nothing for an empty row).
+    std::optional<TxMessage> copyOf(int row) const;
+    // Protocol code of a row's message; 0 when the row is empty.
+    int32_t protocolOf(int row) const;
+    // The window the thread notifies; detach(window) forgets it only if it
+    // is still the one registered.
+    void attach(QObject* window);
+    void detach(QObject* window);
+
+    // "Blocking": read by the thread at every send.
+    std::atomic<int> blocking{0};
+
+    // --- thread side ---
+    // A run starts: the counts are zeroed before any row is served, then
+    // TX_STARTED is posted.
+    void startRun(TransmitIo& io);
+    // Serves one row of a pass (at most one send).
+    void serveRow(int row, uint32_t runStart, TransmitIo& io);
+    // One pass over the sixteen rows in row order.
+    void servePass(uint32_t runStart, TransmitIo& io);
+
+private:
+    std::unique_lock<std::mutex> windowLock() const;
+    std::unique_lock<std::mutex> threadLock() const;
+    static bool validRow(int row) { return row >= 0 && row < kTransmitRows; }
+
+    mutable std::mutex mutex_;
+    mutable std::atomic<int> windowWaiting_{0};
+    std::array<std::unique_ptr<TxMessage>, kTransmitRows> rows_;
+    RowCounts counts_;
+    QObject* window_ = nullptr;
+};
+
+} // namespace transmit
