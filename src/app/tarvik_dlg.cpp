@@ -40,20 +40,24 @@ std::function<void(int)>& TarvikDlg::endProcess() {
 
 TarvikDlg::TarvikDlg() : Dialog(res::IDD_MAIN) {
     // Three receive events, then the receive threads; then the transmit
-    // event and thread. A missing event means its threads are not started.
-    receive::ReceiveShared& rx = receive::receiveShared();
-    rx.j1708ReceiveEvent = keepForever(platform::createAutoResetEvent());
-    rx.j1850ReceiveEvent = keepForever(platform::createAutoResetEvent());
-    rx.j1939ReceiveEvent = keepForever(platform::createAutoResetEvent());
-    if (rx.j1939ReceiveEvent && rx.j1708ReceiveEvent && rx.j1850ReceiveEvent) {
+    // event and thread. A missing event means its threads are not started
+    // (all three receive threads need their own event).
+    platform::AutoResetEvent* j1708 = keepForever(platform::createAutoResetEvent());
+    platform::AutoResetEvent* j1850 = keepForever(platform::createAutoResetEvent());
+    platform::AutoResetEvent* j1939 = keepForever(platform::createAutoResetEvent());
+    if (j1708 && j1850 && j1939) {
+        receive::ReceiveShared& rx = receive::receiveShared();
+        rx.j1708ReceiveEvent = j1708;
+        rx.j1850ReceiveEvent = j1850;
+        rx.j1939ReceiveEvent = j1939;
         platform::startThread(receive::J1708ReceiveThread, kWorkerStackSize);
         platform::startThread(receive::J1850ReceiveThread, kWorkerStackSize);
         platform::startThread(receive::J1939ReceiveThread, kWorkerStackSize);
     }
-    transmit::TransmitShared& tx = transmit::transmitShared();
-    tx.transmitEvent = keepForever(platform::createAutoResetEvent());
-    if (tx.transmitEvent)
+    if (platform::AutoResetEvent* transmitEvent = keepForever(platform::createAutoResetEvent())) {
+        transmit::transmitShared().transmitEvent = transmitEvent;
         platform::startThread(transmit::TransmitThread, kWorkerStackSize);
+    }
 
     qApp->installEventFilter(this);
 }

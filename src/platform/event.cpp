@@ -42,8 +42,20 @@ bool AutoResetEvent::waitFor(std::chrono::milliseconds timeout) {
     return true;
 }
 
+namespace {
+// Counts down to the one creation that fails (0: none).
+std::atomic<int> failingCreationCountdown{0};
+
+bool takeCountdownFailure() {
+    int left = failingCreationCountdown.load();
+    while (left > 0 && !failingCreationCountdown.compare_exchange_weak(left, left - 1)) {
+    }
+    return left == 1;
+}
+} // namespace
+
 std::unique_ptr<AutoResetEvent> createAutoResetEvent() {
-    if (takeInjectedFailure()) {
+    if (takeCountdownFailure() || takeInjectedFailure()) {
         return nullptr;
     }
     return std::unique_ptr<AutoResetEvent>(new (std::nothrow) AutoResetEvent);
@@ -53,6 +65,8 @@ namespace testing {
 void failNextEventCreations(int n) {
     eventFailuresPending.store(n > 0 ? n : 0);
 }
+
+void failEventCreationAt(int k) { failingCreationCountdown.store(k > 0 ? k : 0); }
 } // namespace testing
 
 } // namespace platform

@@ -39,6 +39,8 @@ std::unique_ptr<AutoResetEvent> createAutoResetEvent();
 namespace testing {
 // Makes the next n calls of createAutoResetEvent() fail.
 void failNextEventCreations(int n);
+// Makes only the k-th next call of createAutoResetEvent() fail (0: none).
+void failEventCreationAt(int k);
 } // namespace testing
 
 } // namespace platform
