@@ -117,12 +117,10 @@ private slots:
         std::vector<uint32_t> stamps;
         for (int i = 0; i < 21; ++i)
             stamps.push_back(timestampOf(readUntil(api, id, [](const Bytes&) { return true; })));
-        std::vector<uint32_t> gaps;
-        for (std::size_t i = 1; i < stamps.size(); ++i)
-            gaps.push_back(stamps[i] - stamps[i - 1]);
-        std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
-        const uint32_t median = gaps[gaps.size() / 2];
-        QVERIFY2(median >= 15 && median <= 60, qPrintable(QString::number(median)));
+        // The mean spacing over twenty periods: a late wake-up of the vehicle
+        // thread on a loaded machine moves single gaps, not the mean.
+        const uint32_t mean = (stamps.back() - stamps.front()) / uint32_t(stamps.size() - 1);
+        QVERIFY2(mean >= 15 && mean <= 60, qPrintable(QString::number(mean)));
         api.disconnect(id);
     }
 
