@@ -15,6 +15,8 @@
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
 
+#include <algorithm>
+
 namespace platform {
 
 namespace {
@@ -54,8 +56,8 @@ void DataExchange::fail(int id, const QString& message) {
     // (focus changes can start another read) is refused quietly.
     if (g_messageDepth == 0) {
         ++g_messageDepth;
-        MessageService::messageBox(&dialog_, message, MessageService::applicationCaption(), MessageIcon::Warning,
-                                   MessageButtons::Ok);
+        MessageService::messageBox(&dialog_, message, MessageService::applicationCaption(),
+                                   MessageIcon::Warning, MessageButtons::Ok);
         --g_messageDepth;
     }
     dialog_.focusItem(id);
@@ -239,7 +241,9 @@ void DataExchange::comboText(int id, QString& value) {
 
 Dialog::Dialog(int templateId, QWidget* parent) : QDialog(parent), templateId_(templateId) {}
 
-Dialog::~Dialog() { notificationsOn_ = false; }
+Dialog::~Dialog() {
+    notificationsOn_ = false;
+}
 
 QRect Dialog::mapDialogRect(int x, int y, int width, int height) const {
     const QFontMetrics metrics(font());
@@ -251,6 +255,7 @@ QRect Dialog::mapDialogRect(int x, int y, int width, int height) const {
 
 void Dialog::destroyControls() {
     notificationsOn_ = false;
+    deferredTextChanges_.clear();
     for (QWidget* widget : allWidgets_)
         delete widget;
     for (QButtonGroup* group : radioGroups_)
@@ -387,14 +392,17 @@ void Dialog::build() {
         }
 
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            connect(button, &QAbstractButton::clicked, this, [this, id] { notify(id, Notification::Clicked); });
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, id] { notify(id, Notification::Clicked); });
         } else if (auto* edit = qobject_cast<Edit*>(widget)) {
-            connect(edit, &QLineEdit::textChanged, this, [this, id] { notify(id, Notification::TextChanged); });
+            connect(edit, &QLineEdit::textChanged, this,
+                    [this, id] { notify(id, Notification::TextChanged); });
             connect(edit, &Edit::focusLost, this, [this, id] { notify(id, Notification::FocusLost); });
         } else if (auto* multi = qobject_cast<MultiLineEdit*>(widget)) {
             connect(multi, &QPlainTextEdit::textChanged, this,
                     [this, id] { notify(id, Notification::TextChanged); });
-            connect(multi, &MultiLineEdit::focusLost, this, [this, id] { notify(id, Notification::FocusLost); });
+            connect(multi, &MultiLineEdit::focusLost, this,
+                    [this, id] { notify(id, Notification::FocusLost); });
         } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             connect(combo, &QComboBox::activated, this, [this, id] { notify(id, Notification::SelChanged); });
         } else if (auto* picture = qobject_cast<Picture*>(widget)) {
@@ -472,7 +480,21 @@ void Dialog::endDialog(int code) {
 
 bool Dialog::updateData(bool saveAndValidate) {
     DataExchange dx(*this, saveAndValidate);
+    if (saveAndValidate) {
+        doDataExchange(dx);
+        return !dx.failed();
+    }
+    ++refreshDepth_;
     doDataExchange(dx);
+    --refreshDepth_;
+    if (refreshDepth_ == 0) {
+        // A handler that ran mid-refresh and read the controls would have
+        // taken the old texts of controls not yet refreshed into members.
+        std::vector<int> changed;
+        changed.swap(deferredTextChanges_);
+        for (int id : changed)
+            notify(id, Notification::TextChanged);
+    }
     return !dx.failed();
 }
 
@@ -480,14 +502,30 @@ QWidget* Dialog::item(int id) const {
     auto found = controls_.find(id);
     return found == controls_.end() ? nullptr : found->second;
 }
-Edit* Dialog::edit(int id) const { return qobject_cast<Edit*>(item(id)); }
-MultiLineEdit* Dialog::multiLineEdit(int id) const { return qobject_cast<MultiLineEdit*>(item(id)); }
-QAbstractButton* Dialog::button(int id) const { return qobject_cast<QAbstractButton*>(item(id)); }
-QCheckBox* Dialog::checkBox(int id) const { return qobject_cast<QCheckBox*>(item(id)); }
-QRadioButton* Dialog::radioButton(int id) const { return qobject_cast<QRadioButton*>(item(id)); }
-QComboBox* Dialog::comboBox(int id) const { return qobject_cast<QComboBox*>(item(id)); }
-UpDown* Dialog::upDown(int id) const { return qobject_cast<UpDown*>(item(id)); }
-Picture* Dialog::picture(int id) const { return qobject_cast<Picture*>(item(id)); }
+Edit* Dialog::edit(int id) const {
+    return qobject_cast<Edit*>(item(id));
+}
+MultiLineEdit* Dialog::multiLineEdit(int id) const {
+    return qobject_cast<MultiLineEdit*>(item(id));
+}
+QAbstractButton* Dialog::button(int id) const {
+    return qobject_cast<QAbstractButton*>(item(id));
+}
+QCheckBox* Dialog::checkBox(int id) const {
+    return qobject_cast<QCheckBox*>(item(id));
+}
+QRadioButton* Dialog::radioButton(int id) const {
+    return qobject_cast<QRadioButton*>(item(id));
+}
+QComboBox* Dialog::comboBox(int id) const {
+    return qobject_cast<QComboBox*>(item(id));
+}
+UpDown* Dialog::upDown(int id) const {
+    return qobject_cast<UpDown*>(item(id));
+}
+Picture* Dialog::picture(int id) const {
+    return qobject_cast<Picture*>(item(id));
+}
 
 void Dialog::enableItem(int id, bool enabled) {
     if (QWidget* widget = item(id))
@@ -557,10 +595,18 @@ int Dialog::idOf(const QWidget* widget) const {
 bool Dialog::notify(int id, Notification code) {
     if (!notificationsOn_)
         return false;
+    if (code == Notification::TextChanged && refreshDepth_ > 0) {
+        if (std::find(deferredTextChanges_.begin(), deferredTextChanges_.end(), id) ==
+            deferredTextChanges_.end())
+            deferredTextChanges_.push_back(id);
+        return false;
+    }
     return onCommand(id, code);
 }
 
-bool Dialog::onCommand(int id, Notification code) { return onNotify(id, code); }
+bool Dialog::onCommand(int id, Notification code) {
+    return onNotify(id, code);
+}
 
 void Dialog::doDataExchange(DataExchange&) {}
 
@@ -574,7 +620,9 @@ void Dialog::onOK() {
         endDialog(IDOK);
 }
 
-void Dialog::onCancel() { endDialog(IDCANCEL); }
+void Dialog::onCancel() {
+    endDialog(IDCANCEL);
+}
 
 bool Dialog::onNotify(int id, Notification code) {
     if (code != Notification::Clicked)
@@ -590,13 +638,19 @@ bool Dialog::onNotify(int id, Notification code) {
     return false;
 }
 
-bool Dialog::onUpDownDelta(int, int, int) { return false; }
+bool Dialog::onUpDownDelta(int, int, int) {
+    return false;
+}
 
 void Dialog::onShowWindow(bool) {}
 
-bool Dialog::onPostedMessage(unsigned, quintptr, qintptr) { return false; }
+bool Dialog::onPostedMessage(unsigned, quintptr, qintptr) {
+    return false;
+}
 
-void Dialog::onClose() { onCommand(IDCANCEL, Notification::Clicked); }
+void Dialog::onClose() {
+    onCommand(IDCANCEL, Notification::Clicked);
+}
 
 void Dialog::reject() {
     if (notificationsOn_)

@@ -114,7 +114,10 @@ public:
 
     // The two data-exchange operations: read the controls (true) or refresh
     // them (false). Returns false when a read stopped at a failed check.
+    // Text changes that a refresh causes are delivered once it has finished,
+    // so a handler that reads the controls never sees a half-refreshed window.
     bool updateData(bool saveAndValidate = true);
+    bool isRefreshing() const { return refreshDepth_ > 0; }
 
     // Controls by id; null when the window has no such control (or is not built).
     QWidget* item(int id) const;
@@ -196,6 +199,8 @@ private:
     bool inExec_ = false;
     std::optional<int> endedBeforeExec_;
     bool notificationsOn_ = false;
+    int refreshDepth_ = 0;
+    std::vector<int> deferredTextChanges_; // control ids, in order of change
     std::map<int, QWidget*> controls_;
     std::vector<QWidget*> allWidgets_;
     std::vector<QButtonGroup*> radioGroups_;
