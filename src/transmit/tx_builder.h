@@ -45,9 +45,11 @@ public:
 
     int openBuilder() override { return this->doModal(); }
 
+    // The field set's texts first (ProtocolDlg itself has none), then the data texts.
     QString* GetFieldText(int id) override {
-        if (QString* text = FieldSet::GetFieldText(id))
-            return text;
+        if constexpr (!std::is_same_v<FieldSet, fields::ProtocolDlg>)
+            if (QString* text = FieldSet::GetFieldText(id))
+                return text;
         const int index = dataIndexOfEdit(id);
         return index >= 0 ? &dataText[index] : nullptr;
     }
@@ -186,9 +188,12 @@ protected:
         suppressSync = 1;
         this->endDialog(platform::IDCANCEL);
     }
+    // Showing also enables the data edits for dataCount (start-up, which
+    // runs before, may already have done so).
     void onShowWindow(bool shown) override {
         FieldSet::onShowWindow(shown);
         suppressSync = 0;
+        enableDataEdits();
     }
 
     // Schedule and data bytes into a record (data from buffer offset on).
