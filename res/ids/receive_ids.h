@@ -1,0 +1,34 @@
+#pragma once
+// Control ids of the Receive window (template 1014).
+
+namespace res {
+
+enum ReceiveControlId {
+    IDC_RX_CLOSE = 1, // "&Close" (IDOK)
+    IDC_RX_PICTURE_BUTTON = 1034,
+    IDC_RX_LOAD = 1035,
+    IDC_RX_SAVE = 1036,
+    IDC_RX_WINDOW_NUMBER = 1038,
+    IDC_RX_SWITCH = 1040,
+    IDC_RX_MESSAGES = 1041,
+    IDC_RX_FLAG_MESSAGES = 1042,
+    IDC_RX_TRIGGER_MESSAGES = 1043,
+    IDC_RX_TEXT = 1044,
+    IDC_RX_START = 1045,
+    IDC_RX_CLEAR = 1046,
+    IDC_RX_LOG = 1047,
+    IDC_RX_J1708 = 1048,
+    IDC_RX_J1850 = 1049,
+    IDC_RX_J1939 = 1050,
+    IDC_RX_J1708_FILTER = 1051,
+    IDC_RX_J1850_FILTER = 1052,
+    IDC_RX_J1939_FILTER = 1053,
+    IDC_RX_J1708_FLAG = 1054,
+    IDC_RX_J1850_FLAG = 1055,
+    IDC_RX_J1939_FLAG = 1056,
+    IDC_RX_TRIGGERS = 1057,
+    IDC_RX_BLOCKING_POLL = 1074,
+    IDC_RX_BUFFER_SPILL = 2027,
+};
+
+} // namespace res

@@ -1,0 +1,318 @@
+#include "receive/receive_dlg.h"
+
+#include "platform/posted_message.h"
+#include "res/icons.h"
+#include "res/ids/receive_ids.h"
+#include "res/templates.h"
+
+#include <QAbstractButton>
+#include <QFontDatabase>
+
+namespace receive {
+
+using connect::Protocol;
+using platform::Notification;
+
+namespace {
+
+// RP1210A commands the window sends.
+constexpr int16_t RP1210_Set_All_Filters_States_to_Pass = 3;
+constexpr int16_t RP1210_Set_Message_Filtering_For_J1939 = 4;
+constexpr int16_t RP1210_Set_All_Filters_States_to_Discard = 17;
+constexpr int16_t RP1210_Set_Message_Receive = 18;
+
+int boxOf(Protocol protocol) {
+    switch (protocol) {
+    case Protocol::J1708:
+        return res::IDC_RX_J1708;
+    case Protocol::J1850:
+        return res::IDC_RX_J1850;
+    case Protocol::J1939:
+        break;
+    }
+    return res::IDC_RX_J1939;
+}
+
+} // namespace
+
+ReceiveDlg::ReceiveDlg(QWidget* parent) : Dialog(res::IDD_RECEIVE, parent), shared_(receiveShared()) {
+    // One receive window exists; it starts with the fields' initial values.
+    shared_.hexMode.store(1);
+    shared_.blockingPoll.store(0);
+    shared_.text.clear();
+    shared_.refresh.setTarget(this);
+    refreshTimer_.setSingleShot(true);
+    connect(&refreshTimer_, &QTimer::timeout, this, &ReceiveDlg::refreshFromShared);
+}
+
+ReceiveDlg::~ReceiveDlg() {
+    shared_.refresh.setTarget(nullptr);
+}
+
+// ---------------------------------------------------------------- data exchange
+
+void ReceiveDlg::doDataExchange(platform::DataExchange& dx) {
+    Dialog::doDataExchange(dx);
+    dx.text(res::IDC_RX_TEXT, boxText_);
+    dx.number(res::IDC_RX_MESSAGES, boxCount_);
+    dx.number(res::IDC_RX_FLAG_MESSAGES, flagCount);
+    dx.number(res::IDC_RX_TRIGGER_MESSAGES, triggerCount);
+    int poll = shared_.blockingPoll.load();
+    dx.check(res::IDC_RX_BLOCKING_POLL, poll);
+    if (dx.saveAndValidate())
+        shared_.blockingPoll.store(poll);
+}
+
+void ReceiveDlg::refreshControls() {
+    if (shared_.text.copyIfChanged(shown_)) {
+        boxText_.swap(shown_.rxText);
+        boxCount_ = shown_.messageCount;
+    }
+    updateData(false);
+    ++controlRefreshes_;
+    sinceRefresh_.start();
+}
+
+void ReceiveDlg::takeBackControls() {
+    updateData(true);
+    shared_.text.takeBack(shown_, boxText_, boxCount_);
+}
+
+void ReceiveDlg::requestRefresh() {
+    if (refreshTimer_.isActive())
+        return;
+    if (shared_.text.generation() == shown_.generation)
+        return; // nothing new since the last refresh
+    const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : kMinRefreshIntervalMs;
+    if (since >= kMinRefreshIntervalMs)
+        refreshFromShared();
+    else
+        refreshTimer_.start(int(kMinRefreshIntervalMs - since));
+}
+
+void ReceiveDlg::refreshFromShared() {
+    if (shared_.text.generation() != shown_.generation)
+        refreshControls();
+}
+
+bool ReceiveDlg::onPostedMessage(unsigned message, quintptr wParam, qintptr lParam) {
+    if (message == platform::kUserMessage && wParam == RX_REFRESH) {
+        shared_.refresh.consume();
+        requestRefresh();
+    }
+    return Dialog::onPostedMessage(message, wParam, lParam);
+}
+
+// ---------------------------------------------------------------- window events
+
+bool ReceiveDlg::onInitDialog() {
+    refreshControls();
+    setItemIcon(res::IDC_RX_PICTURE_BUTTON, res::loadIcon(res::IDI_RX_PICTURE));
+    enableItem(res::IDC_RX_PICTURE_BUTTON, false);
+    setItemText(res::IDC_RX_WINDOW_NUMBER, QStringLiteral("0"));
+    // The columns of the lines line up only in a fixed-pitch font.
+    if (QWidget* box = item(res::IDC_RX_TEXT))
+        box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    for (Protocol protocol : {Protocol::J1708, Protocol::J1850, Protocol::J1939})
+        if (unlocked_[int(protocol)])
+            enableProtocolControls(protocol);
+    setStartStopCaption(running_);
+    showSwitchPicture();
+    return true;
+}
+
+void ReceiveDlg::onShowWindow(bool shown) {
+    Dialog::onShowWindow(shown);
+    showSwitchPicture();
+}
+
+void ReceiveDlg::showSwitchPicture() {
+    setItemIcon(res::IDC_RX_SWITCH, res::switchIcon(hexMode() != 0));
+}
+
+bool ReceiveDlg::onNotify(int id, Notification code) {
+    if (code != Notification::Clicked)
+        return Dialog::onNotify(id, code);
+    switch (id) {
+    case res::IDC_RX_START:
+        startStop();
+        return true;
+    case res::IDC_RX_J1708:
+        onJ1708Box();
+        return true;
+    case res::IDC_RX_J1850:
+        onJ1850Box();
+        return true;
+    case res::IDC_RX_J1939:
+        onJ1939Box();
+        return true;
+    case res::IDC_RX_J1708_FILTER:
+        onFilterButton(Protocol::J1708);
+        return true;
+    case res::IDC_RX_J1939_FILTER:
+        onFilterButton(Protocol::J1939);
+        return true;
+    case res::IDC_RX_SWITCH:
+        onSwitch();
+        return true;
+    case res::IDC_RX_CLEAR:
+        onClearText();
+        return true;
+    case res::IDC_RX_BLOCKING_POLL:
+        takeBackControls();
+        return true;
+    case res::IDC_RX_LOAD:
+        loadConfiguration();
+        return true;
+    case res::IDC_RX_SAVE:
+        saveConfiguration();
+        return true;
+    default:
+        return Dialog::onNotify(id, code);
+    }
+}
+
+void ReceiveDlg::onOK() {
+    // "&Close": stop a run, take the fields back, hide.
+    if (running_)
+        stop();
+    takeBackControls();
+    endDialog(platform::IDOK);
+}
+
+// ---------------------------------------------------------------- actions
+
+void ReceiveDlg::startStop() {
+    if (running_)
+        stop();
+    else
+        start();
+}
+
+void ReceiveDlg::setStartStopCaption(bool runningNow) {
+    setItemText(res::IDC_RX_START, runningNow ? QStringLiteral("&Stop") : QStringLiteral("&Start"));
+    if (QWidget* button = item(res::IDC_RX_START))
+        button->setAccessibleName(runningNow ? QStringLiteral("Stop") : QStringLiteral("Start"));
+}
+
+void ReceiveDlg::sendCommand(int16_t command, Protocol protocol, char* bytes, int16_t length) {
+    const connect::DriverBinding& binding = connect::driverBinding();
+    binding.sendCommand(command, binding.clientIdOf(protocol), bytes, length);
+}
+
+void ReceiveDlg::sendReceive(Protocol protocol, bool on) {
+    char receive = on ? 1 : 0;
+    sendCommand(RP1210_Set_Message_Receive, protocol, &receive, 1);
+}
+
+void ReceiveDlg::start() {
+    setStartStopCaption(true);
+    running_ = true;
+    shared_.receiveStopped.store(0);
+    const connect::DriverBinding& binding = connect::driverBinding();
+    auto wake = [this](Protocol protocol) {
+        if (platform::AutoResetEvent* event = shared_.receiveEvent(protocol).load())
+            event->set();
+    };
+    if (binding.isConnected(Protocol::J1708) && isItemChecked(res::IDC_RX_J1708)) {
+        wake(Protocol::J1708);
+        sendReceive(Protocol::J1708, true);
+        onJ1708Box();
+    }
+    if (binding.isConnected(Protocol::J1850) && isItemChecked(res::IDC_RX_J1850)) {
+        wake(Protocol::J1850);
+        sendReceive(Protocol::J1850, true);
+        sendCommand(RP1210_Set_All_Filters_States_to_Pass, Protocol::J1850);
+    }
+    if (binding.isConnected(Protocol::J1939) && isItemChecked(res::IDC_RX_J1939)) {
+        wake(Protocol::J1939);
+        sendReceive(Protocol::J1939, true);
+        ApplyJ1939Filter();
+    }
+}
+
+void ReceiveDlg::stop() {
+    setStartStopCaption(false);
+    running_ = false;
+    shared_.receiveStopped.store(1);
+    const connect::DriverBinding& binding = connect::driverBinding();
+    for (Protocol protocol : {Protocol::J1708, Protocol::J1850, Protocol::J1939}) {
+        if (!binding.isConnected(protocol))
+            continue;
+        sendCommand(RP1210_Set_All_Filters_States_to_Discard, protocol);
+        sendReceive(protocol, false);
+    }
+}
+
+void ReceiveDlg::onJ1708Box() {
+    sendCommand(RP1210_Set_All_Filters_States_to_Discard, Protocol::J1708);
+    if (!running_)
+        return;
+    const bool ticked = isItemChecked(res::IDC_RX_J1708);
+    if (ticked)
+        ApplyJ1708Filter();
+    sendReceive(Protocol::J1708, ticked);
+}
+
+void ReceiveDlg::onJ1939Box() {
+    sendCommand(RP1210_Set_All_Filters_States_to_Discard, Protocol::J1939);
+    if (!running_)
+        return;
+    const bool ticked = isItemChecked(res::IDC_RX_J1939);
+    if (ticked)
+        ApplyJ1939Filter();
+    sendReceive(Protocol::J1939, ticked);
+}
+
+void ReceiveDlg::onJ1850Box() {
+    if (!running_)
+        return;
+    const bool ticked = isItemChecked(res::IDC_RX_J1850);
+    sendCommand(ticked ? RP1210_Set_All_Filters_States_to_Pass : RP1210_Set_All_Filters_States_to_Discard,
+                Protocol::J1850);
+    sendReceive(Protocol::J1850, ticked);
+}
+
+void ReceiveDlg::onFilterButton(Protocol protocol) {
+    if (running_)
+        return;
+    if (protocol == Protocol::J1708) {
+        if (runJ1708FilterWindow())
+            ApplyJ1708Filter();
+    } else if (runJ1939FilterWindow()) {
+        ApplyJ1939Filter();
+    }
+}
+
+void ReceiveDlg::ApplyJ1708Filter() {
+    sendCommand(RP1210_Set_All_Filters_States_to_Pass, Protocol::J1708);
+}
+
+void ReceiveDlg::ApplyJ1939Filter() {
+    char record[7] = {};
+    sendCommand(RP1210_Set_Message_Filtering_For_J1939, Protocol::J1939, record, int16_t(sizeof record));
+}
+
+void ReceiveDlg::onSwitch() {
+    shared_.hexMode.store(hexMode() != 0 ? 0 : 1);
+    showSwitchPicture();
+}
+
+void ReceiveDlg::onClearText() {
+    shared_.text.clear();
+    refreshTimer_.stop();
+    refreshControls();
+}
+
+void ReceiveDlg::enableProtocolControls(Protocol protocol) {
+    unlocked_[int(protocol)] = true;
+    const int box = boxOf(protocol);
+    enableItem(box, true);
+    checkItem(box, true);
+    if (protocol == Protocol::J1708)
+        enableItem(res::IDC_RX_J1708_FILTER, true);
+    else if (protocol == Protocol::J1939)
+        enableItem(res::IDC_RX_J1939_FILTER, true);
+}
+
+} // namespace receive

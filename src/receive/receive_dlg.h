@@ -1,0 +1,100 @@
+#pragma once
+// The modeless "Receive" window: starts and stops reception, picks the
+// protocols, switches the display base and shows the received lines and
+// their count.
+
+#include "connect/driver_binding.h"
+#include "platform/dialog.h"
+#include "receive/receive_threads.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cstdint>
+
+namespace receive {
+
+class ReceiveDlg : public platform::Dialog {
+    Q_OBJECT
+public:
+    // The text box is rewritten at most this often (about the screen's rate).
+    static constexpr int kMinRefreshIntervalMs = 16;
+
+    explicit ReceiveDlg(QWidget* parent = nullptr);
+    ~ReceiveDlg() override;
+
+    // True while a reception run is on (the button reads "&Stop").
+    bool running() const { return running_; }
+    // The Start/Stop button's action.
+    void startStop();
+    // The connection dialog opened this protocol's client: enable its box
+    // (and its "Filter" button for J1708 and J1939) and tick the box.
+    void enableProtocolControls(connect::Protocol protocol);
+
+    // Display base of new lines: 1 hexadecimal, 0 decimal.
+    uint8_t hexMode() const { return shared_.hexMode.load(); }
+    int blockingPoll() const { return shared_.blockingPoll.load(); }
+
+    uint32_t flagCount = 0;    // "Flag Messages"; nothing changes it
+    uint32_t triggerCount = 0; // "Trigger Messages"; nothing changes it
+
+    // Send the receive filters to the driver. Until the filter windows exist
+    // these send what the filters hold initially: J1708 "Pass" (command 3),
+    // J1939 with no criterion ticked (command 4 with seven zero bytes).
+    virtual void ApplyJ1708Filter();
+    virtual void ApplyJ1939Filter();
+
+    // How often the text controls were rewritten (benchmarks, tests).
+    uint64_t controlRefreshes() const { return controlRefreshes_; }
+
+protected:
+    void doDataExchange(platform::DataExchange& dx) override;
+    bool onInitDialog() override;
+    void onOK() override;
+    bool onNotify(int id, platform::Notification code) override;
+    void onShowWindow(bool shown) override;
+    bool onPostedMessage(unsigned message, quintptr wParam, qintptr lParam) override;
+
+    // The filter windows and the configuration file come later: these open
+    // the filter windows (return true when the user pressed OK) and load or
+    // save the configuration. For now they do nothing.
+    virtual bool runJ1708FilterWindow() { return false; }
+    virtual bool runJ1939FilterWindow() { return false; }
+    virtual void loadConfiguration() {}
+    virtual void saveConfiguration() {}
+
+private:
+    void start();
+    void stop();
+    void onJ1708Box();
+    void onJ1850Box();
+    void onJ1939Box();
+    void onFilterButton(connect::Protocol protocol);
+    void onSwitch();
+    void onClearText();
+    void showSwitchPicture();
+    void setStartStopCaption(bool runningNow);
+
+    // Refresh the controls from the shared text (under its lock), and take
+    // them back into it.
+    void refreshControls();
+    void takeBackControls();
+    // RX_REFRESH: rewrite the controls now, or when the interval is up.
+    void requestRefresh();
+    void refreshFromShared();
+
+    void sendCommand(int16_t command, connect::Protocol protocol, char* bytes = nullptr, int16_t length = 0);
+    void sendReceive(connect::Protocol protocol, bool on);
+
+    ReceiveShared& shared_;
+    bool running_ = false;
+    bool unlocked_[3] = {false, false, false};
+    ReceiveText::Snapshot shown_; // what the text and count boxes were filled with
+    std::string boxText_;
+    uint32_t boxCount_ = 0;
+    QTimer refreshTimer_;
+    QElapsedTimer sinceRefresh_;
+    uint64_t controlRefreshes_ = 0;
+};
+
+} // namespace receive
