@@ -188,10 +188,13 @@ protected:
         suppressSync = 1;
         this->endDialog(platform::IDCANCEL);
     }
-    // Showing also enables the data edits for dataCount (start-up, which
-    // runs before, may already have done so).
+    // Showing ends the suppression set by the last OK or Cancel (hiding
+    // keeps it, so the next start-up's text changes run no SyncField) and
+    // enables the data edits for dataCount.
     void onShowWindow(bool shown) override {
         FieldSet::onShowWindow(shown);
+        if (!shown)
+            return;
         suppressSync = 0;
         enableDataEdits();
     }
