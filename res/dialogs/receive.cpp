@@ -57,11 +57,11 @@ platform::DialogTemplate receiveTemplate() {
 
     // Column captions over the lines.
     add(S, Label, "Rx/Tx", 7, 60, 30, 8);
-    add(S, Label, "Timestamp", 45, 60, 40, 8);
-    add(S, Label, "Message ID", 90, 60, 50, 8);
-    add(S, Label, "MID", 90, 69, 20, 8);
-    add(S, Label, "PID", 118, 69, 20, 8);
-    add(S, Label, "Data", 150, 69, 30, 8);
+    add(S, Label, "Timestamp", 41, 60, 40, 8);
+    add(S, Label, "Message ID", 84, 60, 50, 8);
+    add(S, Label, "MID", 84, 69, 20, 8);
+    add(S, Label, "PID", 113, 69, 20, 8);
+    add(S, Label, "Data", 142, 69, 30, 8);
     add(IDC_RX_TEXT, MultiLineEdit, "", 5, 79, 345, 177, platform::StyleNone, "Received messages");
 
     // Run buttons.
