@@ -20,8 +20,8 @@ struct PairedRowSpec {
 
 // Column positions of the rows (dialog units).
 inline constexpr int kRowCaptionX = 8;
-inline constexpr int kRowHexX = 48;
-inline constexpr int kRowDecX = 94;
+inline constexpr int kRowHexX = 56;
+inline constexpr int kRowDecX = 102;
 inline constexpr int kRowEditWidth = 40;
 inline constexpr int kRowEditHeight = 13;
 

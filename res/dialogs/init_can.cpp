@@ -51,12 +51,12 @@ DialogTemplate initCanTemplate() {
     int y = 16;
     for (const ClaimRow& row : rows) {
         const QString caption = QString::fromLatin1(row.caption);
-        t.controls.push_back({IDC_STATIC, ControlKind::Label, caption, 12, y + 2, 88, 9, StyleNone, 0, {}});
+        t.controls.push_back({IDC_STATIC, ControlKind::Label, caption, 10, y + 2, 93, 9, StyleNone, 0, {}});
         if (row.spin == 0) {
-            t.controls.push_back({row.edit, ControlKind::ComboBox, QStringLiteral("False\nTrue"), 100, y, 46,
+            t.controls.push_back({row.edit, ControlKind::ComboBox, QStringLiteral("False\nTrue"), 104, y, 44,
                                   14, StyleNone, 0, caption});
         } else {
-            t.controls.push_back({row.edit, ControlKind::Edit, QString::fromLatin1(row.initial), 100, y, 46,
+            t.controls.push_back({row.edit, ControlKind::Edit, QString::fromLatin1(row.initial), 104, y, 44,
                                   12, row.editStyle, 0, caption});
             t.controls.push_back(
                 {row.spin, ControlKind::UpDown, {}, 0, 0, 0, 0, AlignRight | row.spinStyle, row.edit, {}});
