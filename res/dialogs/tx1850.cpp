@@ -33,11 +33,22 @@ DialogTemplate tx1850Template() {
     DialogTemplate t;
     t.id = IDD_TX1850;
     t.title = QStringLiteral("J1850 Transmit Message Builder");
-    t.width = 300;
+    // The field rows' group, then the schedule column beside it.
+    const int groupWidth = kRowDecX + kShift + kRowEditWidth + 6 - 4;
+    const int scheduleX = 4 + groupWidth + 6;
+    t.width = scheduleX + 116 + 6;
     t.height = 214;
     auto& c = t.controls;
-    c.push_back(
-        {IDC_STATIC, ControlKind::GroupBox, QStringLiteral("Header"), 4, 2, 172, 154, StyleNone, 0, {}});
+    c.push_back({IDC_STATIC,
+                 ControlKind::GroupBox,
+                 QStringLiteral("Header"),
+                 4,
+                 2,
+                 groupWidth,
+                 154,
+                 StyleNone,
+                 0,
+                 {}});
     const size_t switchAt = c.size();
     addDisplaySwitch(c, 10);
     shiftFrom(c, switchAt);
@@ -87,9 +98,9 @@ DialogTemplate tx1850Template() {
                  kRowDecX + kRowEditWidth - kRowHexX, kRowEditHeight, StyleNone, 0,
                  QStringLiteral("Identifier")});
 
-    addScheduleGroups(c, 180, 2);
-    addDataRow(c, 9, 4, 160, 292);
-    addOkCancel(c, 184, 196);
+    addScheduleGroups(c, scheduleX, 2);
+    addDataRow(c, 9, 4, 160, t.width - 8);
+    addOkCancel(c, t.width - 118, 196);
     return t;
 }
 

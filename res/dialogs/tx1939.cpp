@@ -11,11 +11,22 @@ DialogTemplate tx1939Template() {
     DialogTemplate t;
     t.id = IDD_TX1939;
     t.title = QStringLiteral("1939 Transmit Message Builder");
-    t.width = 270;
+    // The field rows' group, then the schedule column beside it.
+    const int groupWidth = kRowDecX + kRowEditWidth + 6 - 4;
+    const int scheduleX = 4 + groupWidth + 6;
+    t.width = scheduleX + 116 + 6;
     t.height = 200;
     auto& c = t.controls;
-    c.push_back(
-        {IDC_STATIC, ControlKind::GroupBox, QStringLiteral("Message"), 4, 2, 138, 138, StyleNone, 0, {}});
+    c.push_back({IDC_STATIC,
+                 ControlKind::GroupBox,
+                 QStringLiteral("Message"),
+                 4,
+                 2,
+                 groupWidth,
+                 138,
+                 StyleNone,
+                 0,
+                 {}});
     addDisplaySwitch(c, 10);
     addNumberRow(c, QStringLiteral("Priority"), kRowCaptionX, kRowHexX, 34, IDC_PRIORITY, IDC_PRIORITY_SPIN);
     addNumberRow(c, QStringLiteral("Page"), kRowCaptionX, kRowHexX, 51, IDC_PAGE, IDC_PAGE_SPIN);
@@ -39,9 +50,9 @@ DialogTemplate tx1939Template() {
                  kRowDecX + kRowEditWidth - kRowHexX, kRowEditHeight, StyleNone, 0,
                  QStringLiteral("Identifier")});
 
-    addScheduleGroups(c, 148, 2);
-    addDataRow(c, 8, 4, 144, 260);
-    addOkCancel(c, 152, 180);
+    addScheduleGroups(c, scheduleX, 2);
+    addDataRow(c, 8, 4, 144, t.width - 8);
+    addOkCancel(c, t.width - 118, 180);
     return t;
 }
 
