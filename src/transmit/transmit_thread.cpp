@@ -20,7 +20,7 @@ void TransmitThread() {
 
 void runTransmitThread(TransmitShared& shared, TransmitIo& io) {
     uint32_t runStart = 0;
-    uint32_t runsStarted = shared.startRequests.load();
+    uint32_t runsStarted = 0; // a Start made before the thread ran still counts
     for (;;) {
         if (shared.transmitStopped.load()) {
             shared.threadIdle.store(true);
