@@ -1,23 +1,10 @@
 #include "res/dialogs/field_rows.h"
-#include "res/ids/j1939_fields.h"
+#include "res/ids/filt1939_ids.h"
 #include "res/templates.h"
 
 namespace res {
 
 using namespace platform;
-
-namespace {
-// Controls of the J1939 filter beyond the field set.
-enum Filt1939Control {
-    IDC_FILTER_MASK = 1072,
-    IDC_FILTER_PASS = 1073,
-    IDC_FILTER_FILTER = 1074,
-    IDC_USE_PRIORITY = 2027,
-    IDC_USE_PGN = 2028,
-    IDC_USE_DESTINATION = 2029,
-    IDC_USE_SOURCE = 2030,
-};
-} // namespace
 
 DialogTemplate filt1939Template() {
     DialogTemplate t;
@@ -66,8 +53,8 @@ DialogTemplate filt1939Template() {
         {IDC_IDENTIFIER, ControlKind::Edit, QStringLiteral("0"), kRowHexX, 122, 64, kRowEditHeight, StyleNone,
          0, QStringLiteral("Identifier")},
         {IDC_STATIC, ControlKind::Label, QStringLiteral("Mask"), kRowCaptionX, 142, 38, 9, StyleNone, 0, {}},
-        {IDC_FILTER_MASK, ControlKind::Edit, QStringLiteral("0"), kRowHexX, 140, 64, kRowEditHeight, ReadOnly,
-         0, QStringLiteral("Mask")},
+        {IDC_FILT1939_MASK, ControlKind::Edit, QStringLiteral("0"), kRowHexX, 140, 64, kRowEditHeight,
+         ReadOnly, 0, QStringLiteral("Mask")},
 
         {IDC_STATIC,
          ControlKind::GroupBox,
@@ -79,8 +66,8 @@ DialogTemplate filt1939Template() {
          StyleNone,
          0,
          {}},
-        {IDC_FILTER_PASS, ControlKind::RadioButton, QStringLiteral("Pass"), 156, 40, 60, 10, Group, 0, {}},
-        {IDC_FILTER_FILTER,
+        {IDC_FILT1939_PASS, ControlKind::RadioButton, QStringLiteral("Pass"), 156, 40, 60, 10, Group, 0, {}},
+        {IDC_FILT1939_FILTER,
          ControlKind::RadioButton,
          QStringLiteral("Filter"),
          156,
@@ -90,7 +77,7 @@ DialogTemplate filt1939Template() {
          StyleNone,
          0,
          {}},
-        {IDC_USE_PRIORITY,
+        {IDC_FILT1939_USE_PRIORITY,
          ControlKind::CheckBox,
          QStringLiteral("Priority"),
          156,
@@ -100,8 +87,17 @@ DialogTemplate filt1939Template() {
          StyleNone,
          0,
          {}},
-        {IDC_USE_PGN, ControlKind::CheckBox, QStringLiteral("PGN"), 156, 82, 60, 10, StyleNone, 0, {}},
-        {IDC_USE_DESTINATION,
+        {IDC_FILT1939_USE_PGN,
+         ControlKind::CheckBox,
+         QStringLiteral("PGN"),
+         156,
+         82,
+         60,
+         10,
+         StyleNone,
+         0,
+         {}},
+        {IDC_FILT1939_USE_DESTINATION,
          ControlKind::CheckBox,
          QStringLiteral("Destination"),
          156,
@@ -111,7 +107,16 @@ DialogTemplate filt1939Template() {
          StyleNone,
          0,
          {}},
-        {IDC_USE_SOURCE, ControlKind::CheckBox, QStringLiteral("Source"), 156, 110, 60, 10, StyleNone, 0, {}},
+        {IDC_FILT1939_USE_SOURCE,
+         ControlKind::CheckBox,
+         QStringLiteral("Source"),
+         156,
+         110,
+         60,
+         10,
+         StyleNone,
+         0,
+         {}},
         {IDOK, ControlKind::DefPushButton, QStringLiteral("OK"), 160, 132, 54, 14, StyleNone, 0, {}},
         {IDCANCEL, ControlKind::PushButton, QStringLiteral("Cancel"), 160, 150, 54, 14, StyleNone, 0, {}},
     };

@@ -1,6 +1,10 @@
 #include "receive/receive_dlg.h"
 
+#include "fields/hex_text.h"
+#include "platform/message_service.h"
 #include "platform/posted_message.h"
+#include "receive/filter_commands.h"
+#include "receive/receive_config_file.h"
 #include "res/icons.h"
 #include "res/ids/receive_ids.h"
 #include "res/templates.h"
@@ -15,9 +19,7 @@ using platform::Notification;
 
 namespace {
 
-// RP1210A commands the window sends.
-constexpr int16_t RP1210_Set_All_Filters_States_to_Pass = 3;
-constexpr int16_t RP1210_Set_Message_Filtering_For_J1939 = 4;
+// RP1210A commands the window sends besides the filters'.
 constexpr int16_t RP1210_Set_All_Filters_States_to_Discard = 17;
 constexpr int16_t RP1210_Set_Message_Receive = 18;
 
@@ -285,12 +287,129 @@ void ReceiveDlg::onFilterButton(Protocol protocol) {
 }
 
 void ReceiveDlg::ApplyJ1708Filter() {
-    sendCommand(RP1210_Set_All_Filters_States_to_Pass, Protocol::J1708);
+    FilterCommand filter = j1708FilterCommand(j1708Filter.filterMode, j1708Filter.mid);
+    sendCommand(filter.command, Protocol::J1708,
+                filter.bytes.empty() ? nullptr : reinterpret_cast<char*>(filter.bytes.data()),
+                int16_t(filter.bytes.size()));
 }
 
 void ReceiveDlg::ApplyJ1939Filter() {
-    char record[7] = {};
-    sendCommand(RP1210_Set_Message_Filtering_For_J1939, Protocol::J1939, record, int16_t(sizeof record));
+    J1939FilterRecord record = j1939FilterRecord(j1939Filter.criteria());
+    sendCommand(RP1210_Set_Message_Filtering_For_J1939, Protocol::J1939,
+                reinterpret_cast<char*>(record.data()), int16_t(record.size()));
+}
+
+bool ReceiveDlg::runJ1708FilterWindow() {
+    return j1708Filter.doModal() == platform::IDOK;
+}
+
+bool ReceiveDlg::runJ1939FilterWindow() {
+    return j1939Filter.doModal() == platform::IDOK;
+}
+
+// ---------------------------------------------------------------- configuration file
+
+ReceiveConfig ReceiveDlg::currentConfiguration() const {
+    ReceiveConfig config;
+    config.j1708Box = isItemChecked(res::IDC_RX_J1708) ? 1 : 0;
+    config.j1708Mid = j1708Filter.mid;
+    config.j1708FilterMode = uint8_t(j1708Filter.filterMode);
+    config.j1850Box = isItemChecked(res::IDC_RX_J1850) ? 1 : 0;
+    config.j1939Box = isItemChecked(res::IDC_RX_J1939) ? 1 : 0;
+    config.usePriority = uint8_t(j1939Filter.usePriority);
+    config.usePgn = uint8_t(j1939Filter.usePgn);
+    config.useDestination = uint8_t(j1939Filter.useDestination);
+    config.useSource = uint8_t(j1939Filter.useSource);
+    config.pf = j1939Filter.pf;
+    config.destination = j1939Filter.destination;
+    config.page = j1939Filter.page;
+    config.priority = j1939Filter.priority;
+    config.source = j1939Filter.source;
+    config.j1939FilterMode = uint8_t(j1939Filter.filterMode);
+    return config;
+}
+
+void ReceiveDlg::applyConfiguration(const ReceiveConfig& config) {
+    const bool optional = config.hasOptionalFields();
+    checkItem(res::IDC_RX_J1708, config.j1708Box != 0);
+    j1708Filter.mid = config.j1708Mid;
+    j1708Filter.midText = fields::hexText(config.j1708Mid);
+    if (optional)
+        j1708Filter.filterMode = config.j1708FilterMode;
+    ApplyJ1708Filter();
+
+    if (optional)
+        checkItem(res::IDC_RX_J1850, config.j1850Box != 0);
+    checkItem(res::IDC_RX_J1939, config.j1939Box != 0);
+    j1939Filter.usePriority = config.usePriority;
+    j1939Filter.usePgn = config.usePgn;
+    j1939Filter.useDestination = config.useDestination;
+    j1939Filter.useSource = config.useSource;
+    j1939Filter.pf = config.pf;
+    j1939Filter.destination = config.destination;
+    j1939Filter.page = config.page;
+    j1939Filter.priority = config.priority;
+    j1939Filter.source = config.source;
+    // Identifier, its texts and the mask follow the loaded fields without
+    // touching the closed window's controls.
+    j1939Filter.ComposeIdentifier();
+    j1939Filter.detached = 1;
+    j1939Filter.DecomposeIdentifier();
+    j1939Filter.RecomputeMask();
+    j1939Filter.detached = 0;
+    if (optional)
+        j1939Filter.filterMode = config.j1939FilterMode;
+    ApplyJ1939Filter();
+}
+
+namespace {
+
+const QString kConfigFilter = QStringLiteral("*.ztrxc");
+const QString kConfigExtension = QStringLiteral("ztrxc");
+
+platform::FileRequest configFileRequest(QWidget* parent, bool save) {
+    platform::FileRequest request;
+    request.parent = parent;
+    request.save = save;
+    request.filter = kConfigFilter;
+    request.defaultExtension = kConfigExtension;
+    return request;
+}
+
+} // namespace
+
+void ReceiveDlg::loadConfiguration() {
+    const std::optional<QString> path = platform::MessageService::fileDialog(configFileRequest(this, false));
+    if (!path)
+        return;
+    const ReceiveConfigResult result = readReceiveConfigFile(*path);
+    switch (result.error) {
+    case ReceiveConfigError::None:
+        applyConfiguration(result.config);
+        return;
+    case ReceiveConfigError::IncompatibleVersion:
+        platform::MessageService::messageBox(
+            this,
+            QStringLiteral("This file is in the correct format, but is from an older, incompatible version."),
+            QStringLiteral("Error"), platform::MessageIcon::Error);
+        return;
+    case ReceiveConfigError::NotInFormat:
+        break;
+    }
+    platform::MessageService::messageBox(
+        this, QStringLiteral("This file is not in the correct format and cannot be read."),
+        QStringLiteral("Error"), platform::MessageIcon::Error);
+}
+
+void ReceiveDlg::saveConfiguration() {
+    const std::optional<QString> path = platform::MessageService::fileDialog(configFileRequest(this, true));
+    if (!path)
+        return;
+    QString reason;
+    if (!writeReceiveConfigFile(*path, currentConfiguration(), &reason))
+        platform::MessageService::messageBox(
+            this, QStringLiteral("This file could not be written.\n%1").arg(reason), QStringLiteral("Error"),
+            platform::MessageIcon::Error);
 }
 
 void ReceiveDlg::onSwitch() {

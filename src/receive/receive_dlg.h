@@ -5,6 +5,9 @@
 
 #include "connect/driver_binding.h"
 #include "platform/dialog.h"
+#include "receive/filt1708_dlg.h"
+#include "receive/filt1939_dlg.h"
+#include "receive/receive_config.h"
 #include "receive/receive_threads.h"
 
 #include <QElapsedTimer>
@@ -38,11 +41,22 @@ public:
     uint32_t flagCount = 0;    // "Flag Messages"; nothing changes it
     uint32_t triggerCount = 0; // "Trigger Messages"; nothing changes it
 
-    // Send the receive filters to the driver. Until the filter windows exist
-    // these send what the filters hold initially: J1708 "Pass" (command 3),
-    // J1939 with no criterion ticked (command 4 with seven zero bytes).
+    // The receive filters, kept for the window's life.
+    Filt1939Dlg j1939Filter;
+    Filt1708Dlg j1708Filter;
+
+    // Send the receive filters to the driver: J1708 by MID (command 7) or
+    // all pass (command 3); J1939 the record of the ticked criteria
+    // (command 4). Results are not examined.
     virtual void ApplyJ1708Filter();
     virtual void ApplyJ1939Filter();
+
+    // The boxes and filters as a configuration file holds them.
+    ReceiveConfig currentConfiguration() const;
+    // Puts a decoded configuration into the boxes and filters, applying
+    // each filter once its part is in. The boxes are set without their
+    // box actions.
+    void applyConfiguration(const ReceiveConfig& config);
 
     // How often the text controls were rewritten (benchmarks, tests).
     uint64_t controlRefreshes() const { return controlRefreshes_; }
@@ -55,13 +69,13 @@ protected:
     void onShowWindow(bool shown) override;
     bool onPostedMessage(unsigned message, quintptr wParam, qintptr lParam) override;
 
-    // The filter windows and the configuration file come later: these open
-    // the filter windows (return true when the user pressed OK) and load or
-    // save the configuration. For now they do nothing.
-    virtual bool runJ1708FilterWindow() { return false; }
-    virtual bool runJ1939FilterWindow() { return false; }
-    virtual void loadConfiguration() {}
-    virtual void saveConfiguration() {}
+    // Open a filter window modally; true when the user pressed OK.
+    virtual bool runJ1708FilterWindow();
+    virtual bool runJ1939FilterWindow();
+    // Load and Save: ask for a file, then read or write it. A refused file
+    // changes nothing; a failed save is reported and leaves the old file.
+    virtual void loadConfiguration();
+    virtual void saveConfiguration();
 
 private:
     void start();
