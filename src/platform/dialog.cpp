@@ -667,8 +667,7 @@ void Dialog::accept() {
 }
 
 bool Dialog::event(QEvent* event) {
-    if (event->type() == PostedMessageEvent::type()) {
-        auto* posted = static_cast<PostedMessageEvent*>(event);
+    if (const PostedMessageEvent* posted = postedMessageOf(event)) {
         onPostedMessage(posted->message, posted->wParam, posted->lParam);
         return true;
     }

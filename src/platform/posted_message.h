@@ -28,4 +28,9 @@ public:
 // thread. Nothing is posted when window is null.
 void postMessage(QObject* window, unsigned message, quintptr wParam, qintptr lParam);
 
+// The posted message an event carries, or null. Receivers read posted events
+// through this: it pairs with postMessage on an atomic, so the hand-over of
+// the event is visible to ThreadSanitizer (Qt's own queue lock is not).
+const PostedMessageEvent* postedMessageOf(const QEvent* event);
+
 } // namespace platform

@@ -20,8 +20,7 @@ public:
 
 protected:
     bool event(QEvent* e) override {
-        if (e->type() == platform::PostedMessageEvent::type()) {
-            const auto* m = static_cast<platform::PostedMessageEvent*>(e);
+        if (const platform::PostedMessageEvent* m = platform::postedMessageOf(e)) {
             received.push_back({m->message, m->wParam, m->lParam});
             return true;
         }
@@ -37,6 +36,7 @@ private slots:
     void carriesItsParameters_data();
     void carriesItsParameters();
     void manyWorkersAllDelivered();
+    void handledWhileWorkersPost();
 };
 
 void TestPostedMessage::carriesItsParameters_data() {
@@ -90,6 +90,30 @@ void TestPostedMessage::manyWorkersAllDelivered() {
         QCOMPARE(r.lParam, next[r.wParam]);
         ++next[r.wParam];
     }
+}
+
+// The window handles messages while workers are still posting, with no join
+// in between: the receiver's reads of each event must be ordered after the
+// poster's writes (ThreadSanitizer checks this build of the test).
+void TestPostedMessage::handledWhileWorkersPost() {
+    constexpr int kWorkers = 3;
+    constexpr int kEach = 2000;
+    Window window;
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.emplace_back([&window, w] {
+            for (int i = 0; i < kEach; ++i) {
+                platform::postMessage(&window, platform::kUserMessage, quintptr(w), qintptr(i));
+            }
+        });
+    }
+    while (window.received.size() < std::size_t(kWorkers * kEach)) {
+        QCoreApplication::sendPostedEvents(&window);
+    }
+    for (auto& t : workers) {
+        t.join();
+    }
+    QCOMPARE(window.received.size(), std::size_t(kWorkers * kEach));
 }
 
 QTEST_GUILESS_MAIN(TestPostedMessage)

@@ -26,9 +26,9 @@ public:
 
 protected:
     bool event(QEvent* e) override {
-        if (e->type() != platform::PostedMessageEvent::type())
+        const platform::PostedMessageEvent* posted = platform::postedMessageOf(e);
+        if (posted == nullptr)
             return QObject::event(e);
-        auto* posted = static_cast<platform::PostedMessageEvent*>(e);
         if (posted->message == platform::kUserMessage && posted->wParam == receive::RX_REFRESH &&
             posted->lParam == 0) {
             ++events;
