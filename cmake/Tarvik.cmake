@@ -26,7 +26,7 @@ function(tarvik_add_test name)
   set(test_environment "QT_QPA_PLATFORM=offscreen")
   if(TARVIK_SANITIZE MATCHES "thread")
     # Qt is not instrumented; its own locking would show as races.
-    list(APPEND test_environment "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/platform/tsan.supp")
+    list(APPEND test_environment "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp halt_on_error=1")
   endif()
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${test_environment}" TIMEOUT 300)
   if(ARG_LABELS)
