@@ -20,6 +20,8 @@ TransmitDlg::TransmitDlg(QWidget* parent) : TransmitDlg(transmitShared(), parent
 TransmitDlg::TransmitDlg(TransmitShared& shared, QWidget* parent)
     : Dialog(IDD_TRANSMIT, parent), shared_(shared) {
     builders_[0] = &tx1708;
+    builders_[1] = &tx1850;
+    builders_[2] = &tx1939;
     shared_.table.attach(this);
 }
 

@@ -6,7 +6,9 @@
 #include "platform/dialog.h"
 #include "transmit/message_builder.h"
 #include "transmit/transmit_thread.h"
+#include "transmit/transmit1850_form.h"
 #include "transmit/tx1708_dlg.h"
+#include "transmit/tx1939_dlg.h"
 
 #include <QString>
 
@@ -50,6 +52,8 @@ public:
     int blocking = 0;
     uint8_t echo = 0;
     Tx1708Dlg tx1708;
+    Transmit1850Form tx1850;
+    Tx1939Dlg tx1939;
 
     // The counts, owned by the transmit side.
     int32_t rowCount(int row) const;
