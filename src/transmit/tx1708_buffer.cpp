@@ -19,10 +19,11 @@ std::unique_ptr<TxMessage> buildTx1708Message(const Tx1708Fields& fields) {
 }
 
 bool refillTx1708Fields(const TxMessage& message, Tx1708Fields& fields) {
-    const int count = message.length - 3;
-    if (message.protocol != kJ1708 || count < 0 || count > kJ1708DataBytes ||
-        message.buffer.size() < size_t(message.length))
+    if (message.protocol != kJ1708 || message.length < 3 || message.buffer.size() < size_t(message.length))
         return false;
+    // A loaded record may hold more data bytes than there are edits: take
+    // as many as the edits hold.
+    const int count = std::min<int>(message.length - 3, kJ1708DataBytes);
     fields.priority = message.buffer[0];
     fields.mid = message.buffer[1];
     fields.pid = message.buffer[2];

@@ -27,9 +27,10 @@ struct Tx1708Fields {
 // A complete record; a data count above 19 is taken as 19.
 std::unique_ptr<TxMessage> buildTx1708Message(const Tx1708Fields& fields);
 
-// Refills fields from a J1708 record: data values beyond the record's data
-// count keep theirs. Returns false (fields untouched) for a record that is
-// not J1708 or whose length does not hold a J1708 message.
+// Refills fields from a J1708 record: at most 19 data bytes are taken (a
+// loaded record may hold more), data values beyond them keep theirs.
+// Returns false (fields untouched) for a record that is not J1708, shorter
+// than priority, MID and PID, or longer than its buffer.
 bool refillTx1708Fields(const TxMessage& message, Tx1708Fields& fields);
 
 } // namespace transmit

@@ -27,10 +27,12 @@ std::unique_ptr<TxMessage> buildTx1850Message(const Tx1850Fields& fields) {
 }
 
 bool refillTx1850Fields(const TxMessage& message, Tx1850Fields& fields) {
-    const int count = message.length - kHeadBytes;
-    if (message.protocol != kJ1850 || count < 0 || count > kJ1850DataBytes ||
+    if (message.protocol != kJ1850 || message.length < kHeadBytes ||
         message.buffer.size() < size_t(message.length))
         return false;
+    // A loaded record may hold more data bytes than there are edits: take
+    // as many as the edits hold.
+    const int count = std::min<int>(message.length - kHeadBytes, kJ1850DataBytes);
     fields.header = j1850FieldsOfHeader(message.buffer[3], message.buffer[4], message.buffer[5]);
     fields.dataCount = static_cast<uint8_t>(count);
     for (int i = 0; i < count; ++i)

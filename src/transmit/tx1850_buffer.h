@@ -26,10 +26,10 @@ struct Tx1850Fields {
 // A complete record; a data count above 9 is taken as 9.
 std::unique_ptr<TxMessage> buildTx1850Message(const Tx1850Fields& fields);
 
-// Refills fields from a J1850 record (H and K are not read back; data values
-// beyond the record's data count keep theirs). Returns false (fields
-// untouched) for a record that is not J1850 or whose length does not hold a
-// J1850 message of at most 9 data bytes.
+// Refills fields from a J1850 record (H and K are not read back): at most 9
+// data bytes are taken (a loaded record may hold more), data values beyond
+// them keep theirs. Returns false (fields untouched) for a record that is
+// not J1850, shorter than its six head bytes, or longer than its buffer.
 bool refillTx1850Fields(const TxMessage& message, Tx1850Fields& fields);
 
 } // namespace transmit

@@ -27,10 +27,12 @@ std::unique_ptr<TxMessage> buildTx1939Message(const Tx1939Fields& fields) {
 }
 
 bool refillTx1939Fields(const TxMessage& message, Tx1939Fields& fields) {
-    const int count = message.length - kHeadBytes;
-    if (message.protocol != kJ1939 || count < 0 || count > kJ1939DataBytes ||
+    if (message.protocol != kJ1939 || message.length < kHeadBytes ||
         message.buffer.size() < size_t(message.length))
         return false;
+    // A loaded record may hold more data bytes than there are edits: take
+    // as many as the edits hold.
+    const int count = std::min<int>(message.length - kHeadBytes, kJ1939DataBytes);
     // A record read from a file may carry bits the fields cannot hold.
     fields.priority = static_cast<uint8_t>(message.buffer[3] & 0x7);
     fields.page = static_cast<uint8_t>(message.buffer[2] & 0x1);

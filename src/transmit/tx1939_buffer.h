@@ -34,9 +34,10 @@ struct Tx1939Fields {
 std::unique_ptr<TxMessage> buildTx1939Message(const Tx1939Fields& fields);
 
 // Refills fields from a J1939 record: Destination from byte 0 OR byte 5,
-// priority and page cut to their widths, data values beyond the record's data
-// count kept. Returns false (fields untouched) for a record that is not J1939
-// or whose length does not hold a J1939 message of at most 8 data bytes.
+// priority and page cut to their widths, at most 8 data bytes taken (a loaded
+// record may hold more), data values beyond them kept. Returns false (fields
+// untouched) for a record that is not J1939, shorter than its six head
+// bytes, or longer than its buffer.
 bool refillTx1939Fields(const TxMessage& message, Tx1939Fields& fields);
 
 } // namespace transmit
