@@ -4,6 +4,7 @@
 #include "platform/posted_message.h"
 #include "res/ids/transmit_ids.h"
 #include "res/templates.h"
+#include "transmit/transmit_config_file.h"
 
 namespace transmit {
 
@@ -121,8 +122,11 @@ bool TransmitDlg::onNotify(int id, Notification code) {
             readSelections();
             return true;
         case IDC_TX_LOAD:
+            loadConfiguration();
+            return true;
         case IDC_TX_SAVE:
-            return true; // the transmit configuration file is not there yet
+            saveConfiguration();
+            return true;
         default:
             break;
         }
@@ -223,6 +227,85 @@ void TransmitDlg::onShowWindow(bool shown) {
     Dialog::onShowWindow(shown);
     if (shown)
         applyProtocolDefault();
+}
+
+namespace {
+
+const QString kConfigFilter = QStringLiteral("*.zttxc");
+const QString kConfigExtension = QStringLiteral("zttxc");
+
+platform::FileRequest configFileRequest(QWidget* parent, bool save) {
+    platform::FileRequest request;
+    request.parent = parent;
+    request.save = save;
+    request.filter = kConfigFilter;
+    request.defaultExtension = kConfigExtension;
+    return request;
+}
+
+void showError(QWidget* parent, const QString& text) {
+    platform::MessageService::messageBox(parent, text, QStringLiteral("Error"), platform::MessageIcon::Error);
+}
+
+} // namespace
+
+void TransmitDlg::loadConfiguration() {
+    const std::optional<QString> path = platform::MessageService::fileDialog(configFileRequest(this, false));
+    if (!path)
+        return;
+    // The whole file is decoded before anything changes, so a bad file
+    // leaves every row as it was.
+    TransmitConfigResult result = readTransmitConfigFile(*path);
+    switch (result.error) {
+    case TransmitConfigError::None:
+        applyConfiguration(result.config);
+        return;
+    case TransmitConfigError::IncompatibleVersion:
+        showError(this,
+                  QStringLiteral(
+                      "This file is in the correct format, but is from an older, incompatible version."));
+        return;
+    case TransmitConfigError::NotInFormat:
+        break;
+    }
+    showError(this, QStringLiteral("This file is not in the correct format and cannot be read."));
+}
+
+void TransmitDlg::applyConfiguration(TransmitConfig& config) {
+    // Keep what the user clicked in the radio buttons since the last read.
+    readSelections();
+    for (int row = 0; row < kTransmitConfigRows; ++row) {
+        std::unique_ptr<TxMessage>& loaded = config.rows[row];
+        std::string summary;
+        if (loaded) {
+            summary = loadedRowSummary(*loaded);
+            ++rowCounter(loaded->protocol);
+            selectedProtocol = loaded->protocol - 1;
+        }
+        // Each record is complete before the thread can see it; the count is kept.
+        const std::unique_ptr<TxMessage> old = shared_.table.replace(row, std::move(loaded));
+        if (old)
+            --rowCounter(old->protocol);
+        rowSummary[row] = QString::fromStdString(summary);
+    }
+    selectedRow = kTransmitConfigRows - 1;
+    updateData(false);
+}
+
+void TransmitDlg::saveConfiguration() {
+    const std::optional<QString> path = platform::MessageService::fileDialog(configFileRequest(this, true));
+    if (!path)
+        return;
+    // Copies taken under the table's lock, so a running thread is never read mid-change.
+    std::array<std::optional<TxMessage>, kTransmitConfigRows> copies;
+    std::array<const TxMessage*, kTransmitConfigRows> rows{};
+    for (int row = 0; row < kTransmitConfigRows; ++row) {
+        copies[row] = shared_.table.copyOf(row);
+        rows[row] = copies[row] ? &*copies[row] : nullptr;
+    }
+    QString reason;
+    if (!writeTransmitConfigFile(*path, encodeTransmitConfig(rows), &reason))
+        showError(this, QStringLiteral("This file could not be written.\n%1").arg(reason));
 }
 
 bool TransmitDlg::onPostedMessage(unsigned message, quintptr wParam, qintptr lParam) {

@@ -5,8 +5,9 @@
 #include "connect/driver_binding.h"
 #include "platform/dialog.h"
 #include "transmit/message_builder.h"
-#include "transmit/transmit_thread.h"
 #include "transmit/transmit1850_form.h"
+#include "transmit/transmit_config.h"
+#include "transmit/transmit_thread.h"
 #include "transmit/tx1708_dlg.h"
 #include "transmit/tx1939_dlg.h"
 
@@ -35,6 +36,9 @@ public:
     void clearCount();
     void toggleEcho();
     void closeWindow();
+    // Load and Save: rows 1 to 3 from or to a transmit configuration file.
+    void loadConfiguration();
+    void saveConfiguration();
 
     // The builder opened for a protocol radio index (0 J1708, 1 J1850,
     // 2 J1939); null for none.
@@ -75,6 +79,8 @@ private:
     // Step 1 of Create and Delete: radio buttons and check boxes, never the counts.
     void readSelections();
     void applyProtocolDefault();
+    // Puts a decoded file's rows in place of rows 1 to 3.
+    void applyConfiguration(TransmitConfig& config);
 
     TransmitShared& shared_;
     std::array<MessageBuilder*, 3> builders_{};
