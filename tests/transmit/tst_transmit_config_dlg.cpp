@@ -108,12 +108,21 @@ private:
 };
 
 struct Fixture {
-    TransmitShared* shared = new TransmitShared; // the thread side may outlive a test
+    std::unique_ptr<TransmitShared> ownedShared = std::make_unique<TransmitShared>();
+    std::unique_ptr<platform::AutoResetEvent> ownedEvent = platform::createAutoResetEvent();
+    TransmitShared* shared = ownedShared.get();
     TransmitDlg window{*shared};
     QTemporaryDir folder;
     Fixture() {
-        shared->transmitEvent = platform::createAutoResetEvent().release();
+        shared->transmitEvent = ownedEvent.get();
         window.create();
+    }
+    // A transmit thread on the shared record; the thread outlives the test,
+    // so the record and its event are never released.
+    void startThread(TransmitIo& io) {
+        ownedShared.release();
+        ownedEvent.release();
+        platform::startThread([shared = shared, &io] { runTransmitThread(*shared, io); }, 0x8000);
     }
     void enableAll() {
         for (auto protocol : {connect::Protocol::J1708, connect::Protocol::J1850, connect::Protocol::J1939})
@@ -413,7 +422,7 @@ void TransmitConfigDlgTest::badFiles() {
 void TransmitConfigDlgTest::badFilesWhileRunning() {
     auto& io = *new RecordingIo; // the thread outlives the test
     Fixture f;
-    platform::startThread([shared = f.shared, &io] { runTransmitThread(*shared, io); }, 0x8000);
+    f.startThread(io);
     f.enableAll();
     MessageRecorder messages;
     f.load(f.write(QStringLiteral("good.zttxc"), kThreeRows));
@@ -441,7 +450,7 @@ void TransmitConfigDlgTest::badFilesWhileRunning() {
 void TransmitConfigDlgTest::loadAndSaveWhileRunning() {
     auto& io = *new RecordingIo; // the thread outlives the test
     Fixture f;
-    platform::startThread([shared = f.shared, &io] { runTransmitThread(*shared, io); }, 0x8000);
+    f.startThread(io);
     f.enableAll();
     MessageRecorder messages;
     f.load(f.write(QStringLiteral("good.zttxc"), kThreeRows));
