@@ -40,7 +40,8 @@ void drawPlugHalf(QPainter& p, qreal x, bool facingRight) {
         p.drawRect(QRectF(x + 9, 17.5, 5, 2.5));
     }
     p.setPen(QPen(QColor(40, 40, 40), 2.2));
-    p.drawLine(QPointF(facingRight ? bodyX : bodyX + 9, 16), QPointF(facingRight ? bodyX - 6 : bodyX + 15, 16));
+    p.drawLine(QPointF(facingRight ? bodyX : bodyX + 9, 16),
+               QPointF(facingRight ? bodyX - 6 : bodyX + 15, 16));
 }
 
 void drawLetters(QPainter& p, const QString& text, const QColor& colour) {
@@ -102,8 +103,8 @@ void drawRxPicture(QPainter& p) {
     p.setBrush(QColor(20, 40, 30));
     p.drawRoundedRect(QRectF(3, 5, 26, 19), 2, 2);
     p.setPen(QPen(QColor(80, 230, 110), 1.5));
-    p.drawPolyline(QPolygonF({QPointF(5, 18), QPointF(10, 18), QPointF(12, 10), QPointF(15, 21), QPointF(18, 13),
-                              QPointF(21, 18), QPointF(27, 18)}));
+    p.drawPolyline(QPolygonF({QPointF(5, 18), QPointF(10, 18), QPointF(12, 10), QPointF(15, 21),
+                              QPointF(18, 13), QPointF(21, 18), QPointF(27, 18)}));
     p.setPen(QPen(QColor(40, 40, 40), 1.2));
     p.setBrush(QColor(120, 120, 120));
     p.drawRect(QRectF(12, 24, 8, 3));

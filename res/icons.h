@@ -30,6 +30,8 @@ struct SwitchIcons {
 };
 void loadSwitchIcons();
 const SwitchIcons& switchIcons();
-inline const QIcon& switchIcon(bool hexMode) { return hexMode ? switchIcons().hex : switchIcons().dec; }
+inline const QIcon& switchIcon(bool hexMode) {
+    return hexMode ? switchIcons().hex : switchIcons().dec;
+}
 
 } // namespace res

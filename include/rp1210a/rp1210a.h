@@ -76,12 +76,7 @@ enum {
 };
 
 /* J1939 filter record flags (first byte of command 4's record). */
-enum {
-    FILTER_PGN = 0x01,
-    FILTER_PRIORITY = 0x02,
-    FILTER_SOURCE = 0x04,
-    FILTER_DESTINATION = 0x08
-};
+enum { FILTER_PGN = 0x01, FILTER_PRIORITY = 0x02, FILTER_SOURCE = 0x04, FILTER_DESTINATION = 0x08 };
 
 /* Values for the blocking arguments and the echo and receive switches. */
 enum {
@@ -97,36 +92,38 @@ enum {
 
 /* Entry point types. The window handle is opaque to drivers that do not post
  * notifications to it. */
-typedef int16_t (*RP1210_ClientConnect_Fn)(void *clientWindow, int16_t deviceId, const char *protocol,
+typedef int16_t (*RP1210_ClientConnect_Fn)(void* clientWindow, int16_t deviceId, const char* protocol,
                                            int32_t transmitBufferSize, int32_t receiveBufferSize,
                                            int16_t appPacketizesIncoming);
 typedef int16_t (*RP1210_ClientDisconnect_Fn)(int16_t clientId);
-typedef int16_t (*RP1210_SendMessage_Fn)(int16_t clientId, const char *message, int16_t length,
+typedef int16_t (*RP1210_SendMessage_Fn)(int16_t clientId, const char* message, int16_t length,
                                          int16_t notifyStatusOnTransmit, int16_t blockOnSend);
-typedef int16_t (*RP1210_ReadMessage_Fn)(int16_t clientId, char *buffer, int16_t bufferSize, int16_t blockOnRead);
-typedef int16_t (*RP1210_SendCommand_Fn)(int16_t commandNumber, int16_t clientId, char *commandBytes,
+typedef int16_t (*RP1210_ReadMessage_Fn)(int16_t clientId, char* buffer, int16_t bufferSize,
+                                         int16_t blockOnRead);
+typedef int16_t (*RP1210_SendCommand_Fn)(int16_t commandNumber, int16_t clientId, char* commandBytes,
                                          int16_t length);
-typedef int16_t (*RP1210_ReadVersion_Fn)(char *dllMajor, char *dllMinor, char *apiMajor, char *apiMinor);
-typedef int16_t (*RP1210_GetHardwareStatus_Fn)(int16_t clientId, char *statusBuffer, int16_t bufferSize,
+typedef int16_t (*RP1210_ReadVersion_Fn)(char* dllMajor, char* dllMinor, char* apiMajor, char* apiMinor);
+typedef int16_t (*RP1210_GetHardwareStatus_Fn)(int16_t clientId, char* statusBuffer, int16_t bufferSize,
                                                int16_t blockOnRequest);
-typedef int16_t (*RP1210_GetErrorMsg_Fn)(int16_t errorCode, char *description);
+typedef int16_t (*RP1210_GetErrorMsg_Fn)(int16_t errorCode, char* description);
 
 /* Declarations for driver libraries that implement the interface. The program
  * itself never links against these: it resolves them at run time by name. */
 #ifdef RP1210A_DRIVER_IMPLEMENTATION
-RP1210A_EXPORT int16_t RP1210_ClientConnect(void *clientWindow, int16_t deviceId, const char *protocol,
+RP1210A_EXPORT int16_t RP1210_ClientConnect(void* clientWindow, int16_t deviceId, const char* protocol,
                                             int32_t transmitBufferSize, int32_t receiveBufferSize,
                                             int16_t appPacketizesIncoming);
 RP1210A_EXPORT int16_t RP1210_ClientDisconnect(int16_t clientId);
-RP1210A_EXPORT int16_t RP1210_SendMessage(int16_t clientId, const char *message, int16_t length,
+RP1210A_EXPORT int16_t RP1210_SendMessage(int16_t clientId, const char* message, int16_t length,
                                           int16_t notifyStatusOnTransmit, int16_t blockOnSend);
-RP1210A_EXPORT int16_t RP1210_ReadMessage(int16_t clientId, char *buffer, int16_t bufferSize, int16_t blockOnRead);
-RP1210A_EXPORT int16_t RP1210_SendCommand(int16_t commandNumber, int16_t clientId, char *commandBytes,
+RP1210A_EXPORT int16_t RP1210_ReadMessage(int16_t clientId, char* buffer, int16_t bufferSize,
+                                          int16_t blockOnRead);
+RP1210A_EXPORT int16_t RP1210_SendCommand(int16_t commandNumber, int16_t clientId, char* commandBytes,
                                           int16_t length);
-RP1210A_EXPORT int16_t RP1210_ReadVersion(char *dllMajor, char *dllMinor, char *apiMajor, char *apiMinor);
-RP1210A_EXPORT int16_t RP1210_GetHardwareStatus(int16_t clientId, char *statusBuffer, int16_t bufferSize,
+RP1210A_EXPORT int16_t RP1210_ReadVersion(char* dllMajor, char* dllMinor, char* apiMajor, char* apiMinor);
+RP1210A_EXPORT int16_t RP1210_GetHardwareStatus(int16_t clientId, char* statusBuffer, int16_t bufferSize,
                                                 int16_t blockOnRequest);
-RP1210A_EXPORT int16_t RP1210_GetErrorMsg(int16_t errorCode, char *description);
+RP1210A_EXPORT int16_t RP1210_GetErrorMsg(int16_t errorCode, char* description);
 #endif
 
 /* The description buffer handed to RP1210_GetErrorMsg holds 80 characters

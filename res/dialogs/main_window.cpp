@@ -14,8 +14,25 @@ DialogTemplate mainWindowTemplate() {
     t.minimizeBox = true;
     t.controls = {
         {IDC_CONNECT, ControlKind::IconButton, {}, 4, 2, 28, 21, StyleNone, 0, QStringLiteral("Connect")},
-        {IDC_RECEIVE_WINDOW, ControlKind::IconButton, {}, 36, 2, 28, 21, Disabled, 0, QStringLiteral("Receive")},
-        {IDC_TRANSMIT_WINDOW, ControlKind::IconButton, {}, 68, 2, 28, 21, Disabled, 0,
+        {IDC_RECEIVE_WINDOW,
+         ControlKind::IconButton,
+         {},
+         36,
+         2,
+         28,
+         21,
+         Disabled,
+         0,
+         QStringLiteral("Receive")},
+        {IDC_TRANSMIT_WINDOW,
+         ControlKind::IconButton,
+         {},
+         68,
+         2,
+         28,
+         21,
+         Disabled,
+         0,
          QStringLiteral("Transmit")},
     };
     return t;

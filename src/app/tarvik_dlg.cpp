@@ -62,7 +62,9 @@ TarvikDlg::TarvikDlg() : Dialog(res::IDD_MAIN) {
     qApp->installEventFilter(this);
 }
 
-TarvikDlg::~TarvikDlg() { qApp->removeEventFilter(this); }
+TarvikDlg::~TarvikDlg() {
+    qApp->removeEventFilter(this);
+}
 
 bool TarvikDlg::onInitDialog() {
     largeIcon_ = res::loadIcon(res::IDI_MAIN_LARGE);
@@ -133,7 +135,8 @@ void TarvikDlg::disconnectFromAdapter() {
         receiveDlg_.startStop();
     connect::DriverBinding& binding = connect::driverBinding();
     const uint8_t open = binding.connectedProtocols.load();
-    for (connect::Protocol protocol : {connect::Protocol::J1708, connect::Protocol::J1850, connect::Protocol::J1939})
+    for (connect::Protocol protocol :
+         {connect::Protocol::J1708, connect::Protocol::J1850, connect::Protocol::J1939})
         if (open & connect::protocolBit(protocol))
             binding.clientDisconnect(binding.clientIdOf(protocol));
     binding.connectedProtocols = 0;
@@ -166,7 +169,8 @@ bool TarvikDlg::isOwnWidget(const QObject* object) const {
 bool TarvikDlg::eventFilter(QObject* watched, QEvent* event) {
     // Enter and Escape on the main window or its buttons neither press a
     // button nor close the window.
-    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) && isOwnWidget(watched)) {
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+        isOwnWidget(watched)) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
             return true;

@@ -83,7 +83,8 @@ void DriverBinding::resolveEntryPoints() {
         return;
     auto resolve = [this](const char* name) { return driverLibrary->resolve(name); };
     RP1210_ClientConnect = reinterpret_cast<RP1210_ClientConnect_Fn>(resolve("RP1210_ClientConnect"));
-    RP1210_ClientDisconnect = reinterpret_cast<RP1210_ClientDisconnect_Fn>(resolve("RP1210_ClientDisconnect"));
+    RP1210_ClientDisconnect =
+        reinterpret_cast<RP1210_ClientDisconnect_Fn>(resolve("RP1210_ClientDisconnect"));
     RP1210_SendMessage = reinterpret_cast<RP1210_SendMessage_Fn>(resolve("RP1210_SendMessage"));
     RP1210_ReadMessage = reinterpret_cast<RP1210_ReadMessage_Fn>(resolve("RP1210_ReadMessage"));
     RP1210_SendCommand = reinterpret_cast<RP1210_SendCommand_Fn>(resolve("RP1210_SendCommand"));

@@ -20,7 +20,9 @@ enum class Protocol { J1708 = 0, J1850 = 1, J1939 = 2 };
 
 // Bits of DriverBinding::connectedProtocols.
 enum ProtocolBit : uint8_t { J1708_BIT = 1, J1850_BIT = 2, J1939_BIT = 4 };
-inline constexpr uint8_t protocolBit(Protocol protocol) { return uint8_t(1u << int(protocol)); }
+inline constexpr uint8_t protocolBit(Protocol protocol) {
+    return uint8_t(1u << int(protocol));
+}
 
 // Returned by the call wrappers when the entry point is not available (never
 // resolved, or its library has been released): the driver's "not
@@ -56,10 +58,11 @@ struct DriverBinding {
 
     // The entry points wrapped: a missing entry point is never called and
     // gives kEntryPointMissing (ClientDisconnect returns it too).
-    int16_t clientConnect(void* window, int16_t deviceId, const char* protocol, int32_t txSize, int32_t rxSize,
-                          int16_t appPacketizes) const;
+    int16_t clientConnect(void* window, int16_t deviceId, const char* protocol, int32_t txSize,
+                          int32_t rxSize, int16_t appPacketizes) const;
     int16_t clientDisconnect(int16_t client) const;
-    int16_t sendMessage(int16_t client, const char* bytes, int16_t length, int16_t notify, int16_t block) const;
+    int16_t sendMessage(int16_t client, const char* bytes, int16_t length, int16_t notify,
+                        int16_t block) const;
     int16_t readMessage(int16_t client, char* buffer, int16_t size, int16_t block) const;
     int16_t sendCommand(int16_t command, int16_t client, char* bytes, int16_t length) const;
     int16_t readVersion(char* dllMajor, char* dllMinor, char* apiMajor, char* apiMinor) const;
@@ -74,7 +77,9 @@ struct DriverBinding {
 DriverBinding& driverBinding();
 
 // A driver result fails when bit 7 of its low byte is set.
-inline constexpr bool isDriverError(int result) { return (result & 0x80) != 0; }
+inline constexpr bool isDriverError(int result) {
+    return (result & 0x80) != 0;
+}
 
 // "Error %03d: %s" with the driver's description of code, or "Unknown Error".
 QString driverErrorText(int code);

@@ -44,8 +44,8 @@ ImplementationList parseImplementationList(std::string_view value) {
 }
 
 ImplementationList readImplementationList(const std::string& iniPath) {
-    return parseImplementationList(
-        platform::getPrivateProfileString("RP1210Support", "APIImplementations", "", kProfileBufferSize, iniPath));
+    return parseImplementationList(platform::getPrivateProfileString("RP1210Support", "APIImplementations",
+                                                                     "", kProfileBufferSize, iniPath));
 }
 
 namespace {
@@ -59,7 +59,9 @@ std::string implementationIniPath() {
     return iniPathOverride().empty() ? platform::findProfileFile("rp121032.ini") : iniPathOverride();
 }
 
-void overrideImplementationIniPath(const std::string& path) { iniPathOverride() = path; }
+void overrideImplementationIniPath(const std::string& path) {
+    iniPathOverride() = path;
+}
 
 QString readDriverVersion(ConnectionStatus& status) {
     char version[4][RP1210_VERSION_TEXT_SIZE + 1] = {};
@@ -100,7 +102,8 @@ DeviceActionResult selectDriver(const std::string& implementationName, Connectio
         if (!binding.driverLibrary) {
             platform::MessageService::messageBox(
                 parent,
-                QStringLiteral("The selected file could not be located.  This program requires a 1210 library."),
+                QStringLiteral(
+                    "The selected file could not be located.  This program requires a 1210 library."),
                 QStringLiteral("Error"), platform::MessageIcon::Error);
             return {};
         }

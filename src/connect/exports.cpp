@@ -1,6 +1,6 @@
 // The functions the program exports for callers outside it.
-#include "connect/can_bit_size.h"
 #include "connect/exports.h"
+#include "connect/can_bit_size.h"
 #include "connect/init_vqt_dlg.h"
 
 #define TARVIK_EXPORT extern "C" __attribute__((visibility("default")))
@@ -16,4 +16,6 @@ TARVIK_EXPORT void HideInitVQT() {
         dialog->hide();
 }
 
-TARVIK_EXPORT uint8_t GetCANBitSize() { return connect::canBitSize; }
+TARVIK_EXPORT uint8_t GetCANBitSize() {
+    return connect::canBitSize;
+}

@@ -44,7 +44,9 @@ InitVQTDlg::~InitVQTDlg() {
         g_instance = nullptr;
 }
 
-InitVQTDlg* InitVQTDlg::instance() { return g_instance; }
+InitVQTDlg* InitVQTDlg::instance() {
+    return g_instance;
+}
 
 int InitVQTDlg::display(int32_t connectionType, ConnectionStatus* status) {
     status_ = status ? status : &fallbackStatus_;
@@ -139,8 +141,8 @@ void InitVQTDlg::initialiseProtocol(Protocol protocol, const uint8_t* claim) {
     const ProtocolRow row = rowOf(protocol);
     int pending = 0;
 
-    const int16_t client = binding.clientConnect(mainWindowHandle, static_cast<int16_t>(deviceId),
-                                                 row.protocolText, 0, 0, 0);
+    const int16_t client =
+        binding.clientConnect(mainWindowHandle, static_cast<int16_t>(deviceId), row.protocolText, 0, 0, 0);
     binding.clientId(protocol) = client;
     bool claimAddress = protocol == Protocol::J1939;
     if (protocol == Protocol::J1939) {

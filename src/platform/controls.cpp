@@ -29,7 +29,9 @@ void MultiLineEdit::focusOutEvent(QFocusEvent* event) {
     emit focusLost();
 }
 
-Picture::Picture(QWidget* parent) : QLabel(parent) { setAlignment(Qt::AlignCenter); }
+Picture::Picture(QWidget* parent) : QLabel(parent) {
+    setAlignment(Qt::AlignCenter);
+}
 
 void Picture::setIcon(const QIcon& icon) {
     icon_ = icon;
@@ -85,7 +87,9 @@ int UpDown::clamp(int value) const {
     return std::clamp(value, lo, hi);
 }
 
-void UpDown::setPos(int position) { setPos32(static_cast<int16_t>(position)); }
+void UpDown::setPos(int position) {
+    setPos32(static_cast<int16_t>(position));
+}
 
 void UpDown::setPos32(int position) {
     position_ = clamp(position);
@@ -114,7 +118,9 @@ void UpDown::writeBuddy() {
     }
 }
 
-bool UpDown::effectivelyEnabled() const { return isEnabled() && (!buddy_ || buddy_->isEnabled()); }
+bool UpDown::effectivelyEnabled() const {
+    return isEnabled() && (!buddy_ || buddy_->isEnabled());
+}
 
 void UpDown::refreshArrows() {
     up_->setEnabled(effectivelyEnabled());

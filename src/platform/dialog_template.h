@@ -44,6 +44,14 @@ enum ControlStyle : unsigned {
 };
 
 struct ControlSpec {
+    ControlSpec() = default;
+    // Templates list controls as {id, kind, caption, x, y, width, height}
+    // with the style, buddy and accessible name where they need them.
+    ControlSpec(int id, ControlKind kind, QString caption, int x, int y, int width, int height,
+                unsigned style = StyleNone, int buddy = 0, QString accessibleName = {})
+        : id(id), kind(kind), caption(std::move(caption)), x(x), y(y), width(width), height(height), style(style),
+          buddy(buddy), accessibleName(std::move(accessibleName)) {}
+
     int id = IDC_STATIC;
     ControlKind kind = ControlKind::Label;
     QString caption;  // button, label, group and initial edit text; combo items separated by '\n'

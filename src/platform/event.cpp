@@ -66,7 +66,9 @@ void failNextEventCreations(int n) {
     eventFailuresPending.store(n > 0 ? n : 0);
 }
 
-void failEventCreationAt(int k) { failingCreationCountdown.store(k > 0 ? k : 0); }
+void failEventCreationAt(int k) {
+    failingCreationCountdown.store(k > 0 ? k : 0);
+}
 } // namespace testing
 
 } // namespace platform

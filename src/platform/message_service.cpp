@@ -87,9 +87,15 @@ std::optional<QString> MessageService::fileDialog(const FileRequest& request) {
     return dialog.selectedFiles().first();
 }
 
-QString MessageService::applicationCaption() { return QStringLiteral("Tarvik"); }
+QString MessageService::applicationCaption() {
+    return QStringLiteral("Tarvik");
+}
 
-void MessageService::setMessageHandler(MessageHandler handler) { messageHandler() = std::move(handler); }
-void MessageService::setFileHandler(FileHandler handler) { fileHandler() = std::move(handler); }
+void MessageService::setMessageHandler(MessageHandler handler) {
+    messageHandler() = std::move(handler);
+}
+void MessageService::setFileHandler(FileHandler handler) {
+    fileHandler() = std::move(handler);
+}
 
 } // namespace platform

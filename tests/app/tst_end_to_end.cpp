@@ -119,7 +119,8 @@ private slots:
         const QString j1939Identifier = transmit.rowSummary[2].mid(9, 8);
         clickItem(transmit, res::IDC_TX_START);
         QTRY_VERIFY_WITH_TIMEOUT(received(QStringLiteral("RXJ1850  \\d{8}  080000      ")), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(received(QStringLiteral("RXJ1939  \\d{8}  %1  ").arg(j1939Identifier)), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(received(QStringLiteral("RXJ1939  \\d{8}  %1  ").arg(j1939Identifier)),
+                                 5000);
         QTRY_VERIFY(transmit.itemText(res::kTransmitRowIds[1].count).toInt() > 3);
         QTRY_VERIFY(transmit.itemText(res::kTransmitRowIds[2].count).toInt() > 3);
         clickItem(transmit, res::IDC_TX_START); // Stop

@@ -29,7 +29,9 @@ bool shows(QAbstractButton* button, int iconId) {
     return button->icon().pixmap(32).toImage() == res::loadIcon(iconId).pixmap(32).toImage();
 }
 
-int threadCount() { return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::NoDotAndDotDot | QDir::Dirs).size()); }
+int threadCount() {
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::NoDotAndDotDot | QDir::Dirs).size());
+}
 } // namespace
 
 class TestMainWindow : public QObject {

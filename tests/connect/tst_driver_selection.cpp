@@ -40,11 +40,12 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<int>("selected");
-        QTest::newRow("ours in the middle") << "ABC,ZT121032,XYZ" << QStringList{"ABC", "ZT121032", "XYZ"} << 1;
+        QTest::newRow("ours in the middle")
+            << "ABC,ZT121032,XYZ" << QStringList{"ABC", "ZT121032", "XYZ"} << 1;
         QTest::newRow("empty tokens") << ",,ABC,," << QStringList{"ABC"} << 0;
         QTest::newRow("blanks kept") << " A B ,C" << QStringList{" A B ", "C"} << 0;
-        QTest::newRow("last match wins") << "ZT121032,X,myZT121032b" << QStringList{"ZT121032", "X", "myZT121032b"}
-                                         << 2;
+        QTest::newRow("last match wins")
+            << "ZT121032,X,myZT121032b" << QStringList{"ZT121032", "X", "myZT121032b"} << 2;
         QTest::newRow("no match") << "ABC,DEF" << QStringList{"ABC", "DEF"} << 0;
         QTest::newRow("empty") << "" << QStringList{} << -1;
         QTest::newRow("only commas") << ",,," << QStringList{} << -1;
@@ -111,10 +112,12 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("description");
         QTest::addColumn<QString>("status");
-        QTest::newRow("with text") << 130 << "Client already connected" << "Error 130: Client already connected";
+        QTest::newRow("with text") << 130 << "Client already connected"
+                                   << "Error 130: Client already connected";
         QTest::newRow("unknown") << 200 << QString() << "Error 200: Unknown Error";
         // Bit 7 of the low byte decides: 0x0185 fails, 0x0105 would not.
-        QTest::newRow("low byte") << 0x0185 << "x" << "Error 389: x";
+        QTest::newRow("low byte") << 0x0185 << "x"
+                                  << "Error 389: x";
     }
     void versionFailureTexts() {
         QFETCH(int, code);

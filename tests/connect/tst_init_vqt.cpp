@@ -85,26 +85,28 @@ private slots:
         QTest::addColumn<QString>("statusText");
         QTest::addColumn<int>("connected");
         QTest::addColumn<int>("bits");
-        QTest::newRow("UART, client 0") << int(res::IDC_INIT_UART) << QList<int>{0, 0, 0}
-                                        << QStringList{"ClientConnect 101 J1708 0 0 0 -> 0",
-                                                       "SendCommand 18 0 [00] 1 -> 0", "SendCommand 3 0 [] 0 -> 0"}
-                                        << "UART Initialized Successfully" << 1 << 1;
-        QTest::newRow("1850, client 4") << int(res::IDC_INIT_1850) << QList<int>{4, 0, 0}
-                                        << QStringList{"ClientConnect 101 J1850 0 0 0 -> 4",
-                                                       "SendCommand 18 4 [00] 1 -> 0", "SendCommand 3 4 [] 0 -> 0"}
-                                        << "J1850 Initialized Successfully" << 1 << 2;
+        QTest::newRow("UART, client 0")
+            << int(res::IDC_INIT_UART) << QList<int>{0, 0, 0}
+            << QStringList{"ClientConnect 101 J1708 0 0 0 -> 0", "SendCommand 18 0 [00] 1 -> 0",
+                           "SendCommand 3 0 [] 0 -> 0"}
+            << "UART Initialized Successfully" << 1 << 1;
+        QTest::newRow("1850, client 4")
+            << int(res::IDC_INIT_1850) << QList<int>{4, 0, 0}
+            << QStringList{"ClientConnect 101 J1850 0 0 0 -> 4", "SendCommand 18 4 [00] 1 -> 0",
+                           "SendCommand 3 4 [] 0 -> 0"}
+            << "J1850 Initialized Successfully" << 1 << 2;
         // A rejected connect still sends both commands; the last non-zero
         // result is the one reported.
-        QTest::newRow("device rejected") << int(res::IDC_INIT_UART) << QList<int>{134, 129, 0}
-                                         << QStringList{"ClientConnect 101 J1708 0 0 0 -> 134",
-                                                        "SendCommand 18 134 [00] 1 -> 129",
-                                                        "SendCommand 3 134 [] 0 -> 0"}
-                                         << "Error 129: Unknown Error" << 0 << 0;
-        QTest::newRow("last command fails") << int(res::IDC_INIT_1850) << QList<int>{0, 0, 143}
-                                            << QStringList{"ClientConnect 101 J1850 0 0 0 -> 0",
-                                                           "SendCommand 18 0 [00] 1 -> 0",
-                                                           "SendCommand 3 0 [] 0 -> 143"}
-                                            << "Error 143: not supported" << 0 << 0;
+        QTest::newRow("device rejected")
+            << int(res::IDC_INIT_UART) << QList<int>{134, 129, 0}
+            << QStringList{"ClientConnect 101 J1708 0 0 0 -> 134", "SendCommand 18 134 [00] 1 -> 129",
+                           "SendCommand 3 134 [] 0 -> 0"}
+            << "Error 129: Unknown Error" << 0 << 0;
+        QTest::newRow("last command fails")
+            << int(res::IDC_INIT_1850) << QList<int>{0, 0, 143}
+            << QStringList{"ClientConnect 101 J1850 0 0 0 -> 0", "SendCommand 18 0 [00] 1 -> 0",
+                           "SendCommand 3 0 [] 0 -> 143"}
+            << "Error 143: not supported" << 0 << 0;
     }
     void initialisation() {
         QFETCH(int, initButton);

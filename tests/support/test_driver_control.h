@@ -31,7 +31,9 @@ public:
     void queueResult(const char* function, int16_t result) const { queueResult_(function, result); }
     void setResult(const char* function, int16_t result) const { setResult_(function, result); }
     void setCommandResult(int16_t command, int16_t result) const { setCommandResult_(command, result); }
-    void setVersion(const char* a, const char* b, const char* c, const char* d) const { setVersion_(a, b, c, d); }
+    void setVersion(const char* a, const char* b, const char* c, const char* d) const {
+        setVersion_(a, b, c, d);
+    }
     void setErrorText(int16_t code, const char* text) const { setErrorText_(code, text); }
     void queueRead(int16_t client, const std::vector<uint8_t>& bytes) const {
         queueRead_(client, bytes.data(), int(bytes.size()));

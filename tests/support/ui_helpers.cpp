@@ -17,7 +17,9 @@ MessageRecorder::MessageRecorder(int answer) : answer_(answer) {
     });
 }
 
-MessageRecorder::~MessageRecorder() { platform::MessageService::setMessageHandler({}); }
+MessageRecorder::~MessageRecorder() {
+    platform::MessageService::setMessageHandler({});
+}
 
 QStringList MessageRecorder::texts() const {
     QStringList all;
@@ -33,7 +35,9 @@ FileDialogAnswer::FileDialogAnswer(std::optional<QString> path) : path_(std::mov
     });
 }
 
-FileDialogAnswer::~FileDialogAnswer() { platform::MessageService::setFileHandler({}); }
+FileDialogAnswer::~FileDialogAnswer() {
+    platform::MessageService::setFileHandler({});
+}
 
 void whenModalRuns(std::function<void(platform::Dialog&)> action) {
     // Polls until a modal Dialog is running, then acts once.

@@ -105,7 +105,8 @@ int16_t RP1210_ClientDisconnect(int16_t client) {
 }
 
 #ifndef TEST_DRIVER_PARTIAL
-int16_t RP1210_SendMessage(int16_t client, const char* message, int16_t length, int16_t notify, int16_t block) {
+int16_t RP1210_SendMessage(int16_t client, const char* message, int16_t length, int16_t notify,
+                           int16_t block) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     const int16_t result = resultFor(s, "SendMessage", 0);
@@ -255,8 +256,8 @@ TEST_DRIVER_EXPORT void TestDriver_SetCommandResult(int16_t command, int16_t res
     s.commandResults[command] = result;
 }
 
-TEST_DRIVER_EXPORT void TestDriver_SetVersion(const char* dllMajor, const char* dllMinor, const char* apiMajor,
-                                              const char* apiMinor) {
+TEST_DRIVER_EXPORT void TestDriver_SetVersion(const char* dllMajor, const char* dllMinor,
+                                              const char* apiMajor, const char* apiMinor) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     s.version[0] = dllMajor;

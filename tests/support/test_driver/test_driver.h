@@ -36,7 +36,8 @@ void TestDriver_SetResult(const char* function, int16_t result);
 void TestDriver_SetCommandResult(int16_t command, int16_t result);
 
 /* Texts returned by ReadVersion. */
-void TestDriver_SetVersion(const char* dllMajor, const char* dllMinor, const char* apiMajor, const char* apiMinor);
+void TestDriver_SetVersion(const char* dllMajor, const char* dllMinor, const char* apiMajor,
+                           const char* apiMinor);
 /* Description for an error code; codes without one make GetErrorMsg return 1. */
 void TestDriver_SetErrorText(int16_t code, const char* text);
 
