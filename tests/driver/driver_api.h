@@ -2,6 +2,7 @@
 // program binds a driver, plus small helpers shared by the driver tests.
 #pragma once
 
+#include <algorithm>
 #include <rp1210a/rp1210a.h>
 
 #include <dlfcn.h>
@@ -97,13 +98,16 @@ inline uint32_t be32(const std::vector<uint8_t>& s, std::size_t at) {
 // J1939 transmit buffer: PGN, priority, source, destination, data.
 inline std::vector<uint8_t> j1939Tx(uint32_t pgn, uint8_t priority, uint8_t source, uint8_t destination,
                                     std::vector<uint8_t> data = {}) {
-    std::vector<uint8_t> b = {static_cast<uint8_t>(pgn),
-                              static_cast<uint8_t>(pgn >> 8),
-                              static_cast<uint8_t>(pgn >> 16),
-                              priority,
-                              source,
-                              destination};
-    b.insert(b.end(), data.begin(), data.end());
+    // Sized first and filled: gcc 12 warns wrongly about insert() after a
+    // brace-initialised vector.
+    std::vector<uint8_t> b(6 + data.size());
+    b[0] = static_cast<uint8_t>(pgn);
+    b[1] = static_cast<uint8_t>(pgn >> 8);
+    b[2] = static_cast<uint8_t>(pgn >> 16);
+    b[3] = priority;
+    b[4] = source;
+    b[5] = destination;
+    std::copy(data.begin(), data.end(), b.begin() + 6);
     return b;
 }
 

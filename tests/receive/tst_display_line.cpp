@@ -5,6 +5,7 @@
 
 #include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
 
 #include <string>
 #include <vector>
@@ -17,9 +18,11 @@ Q_DECLARE_METATYPE(Protocol)
 namespace {
 
 Bytes withTimestamp(uint32_t timestamp, Bytes rest) {
-    Bytes bytes = {uint8_t(timestamp >> 24), uint8_t(timestamp >> 16), uint8_t(timestamp >> 8),
-                   uint8_t(timestamp)};
-    bytes.insert(bytes.end(), rest.begin(), rest.end());
+    Bytes bytes(4 + rest.size());
+    // Sized first and filled: gcc 12 warns wrongly about insert() here.
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = uint8_t(timestamp >> (24 - 8 * i));
+    std::copy(rest.begin(), rest.end(), bytes.begin() + 4);
     return bytes;
 }
 
