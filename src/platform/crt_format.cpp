@@ -263,7 +263,7 @@ std::string crtFormatV(const char* format, va_list argsIn) {
             out.push_back('%');
             break;
         case '\0':
-            // A lone '%' (or an unfinished specification) at the end is copied.
+            // A lone '%', or a conversion cut off by the end of the format, is copied as written.
             out.append(start, p);
             va_end(args);
             return out;
