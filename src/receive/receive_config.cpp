@@ -1,36 +1,14 @@
 #include "receive/receive_config.h"
 
+#include "platform/byte_reader.h"
+
 #include <algorithm>
 
 namespace receive {
 
 namespace {
 
-// Sequential little-endian reader that reports running out of bytes.
-class Reader {
-public:
-    explicit Reader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
-    bool byte(uint8_t& value) {
-        if (at_ >= bytes_.size())
-            return false;
-        value = bytes_[at_++];
-        return true;
-    }
-    bool word(uint32_t& value) {
-        if (bytes_.size() - at_ < 4)
-            return false;
-        value = 0;
-        for (int i = 0; i < 4; ++i)
-            value |= uint32_t{bytes_[at_ + i]} << (8 * i);
-        at_ += 4;
-        return true;
-    }
-    bool atEnd() const { return at_ == bytes_.size(); }
-
-private:
-    std::span<const uint8_t> bytes_;
-    std::size_t at_ = 0;
-};
+using Reader = platform::ByteReader;
 
 bool isFlag(uint8_t value) {
     return value <= 1;
