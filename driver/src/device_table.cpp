@@ -72,9 +72,12 @@ Sections parseIni(const std::string& text) {
     return sections;
 }
 
+// Any address inside the library tells dladdr which file it was loaded from.
+const char kAddressInLibrary = 0;
+
 std::string libraryFolder() {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&RP1210_ClientConnect), &info) == 0 || info.dli_fname == nullptr)
+    if (dladdr(&kAddressInLibrary, &info) == 0 || info.dli_fname == nullptr)
         return {};
     std::string path = info.dli_fname;
     const auto slash = path.rfind('/');
