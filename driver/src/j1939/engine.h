@@ -166,6 +166,7 @@ public:
     std::size_t pendingSendCount() const;
 
 private:
+    void handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend);
     void drainLoopback();
 
     const Clock& clock_;
