@@ -142,6 +142,8 @@ private slots:
         receiver.engine->claim(7, 0x81, 0x2000000000000081);
         bus.wait(250);
         bus.log.clear();
+        for (auto& n : bus.nodes)
+            n->delivered.clear(); // the claim
 
         QCOMPARE(sendPattern(*a.engine, 1, 0x80, uint8_t(destination), std::size_t(size), 42), 0);
         const Micros start = bus.clock.now();
@@ -322,8 +324,9 @@ private slots:
                 QCOMPARE(node.done.front().result, a[0].toInt());
                 node.done.pop_front();
             } else if (verb == "got") {
-                const auto it = std::find_if(node.delivered.begin(), node.delivered.end(),
-                                             [](const Message& m) { return m.origin == 0; });
+                const auto it =
+                    std::find_if(node.delivered.begin(), node.delivered.end(),
+                                 [](const Message& m) { return m.origin == 0 && m.pgn == 0xAB00; });
                 QVERIFY(it != node.delivered.end());
                 QCOMPARE(it->data.size(), std::size_t(a[0].toInt()));
                 node.delivered.erase(it);

@@ -28,13 +28,13 @@ bool AddressClaim::protects(uint8_t address) const {
     return const_cast<AddressClaim*>(this)->holderOf(address);
 }
 
-void AddressClaim::emitClaim(uint8_t source, uint64_t name) {
+void AddressClaim::emitClaim(uint8_t source, uint64_t name, Token owner) {
     CanFrame f;
     f.id = encodeId(kDefaultPriority, pgn::kAddressClaimed, source, kGlobalAddress);
     f.length = 8;
     for (int i = 0; i < 8; ++i)
         f.data[i] = uint8_t(name >> (8 * i));
-    hooks_.emit(f);
+    hooks_.emit(f, owner);
 }
 
 void AddressClaim::setState(Entry& e, ClaimState state) {
@@ -46,7 +46,7 @@ void AddressClaim::setState(Entry& e, ClaimState state) {
 
 // Taken by a lower NAME: say so from the null address and stop using it.
 void AddressClaim::lose(Entry& e) {
-    emitClaim(kNullAddress, e.name);
+    emitClaim(kNullAddress, e.name, e.owner);
     setState(e, e.state == ClaimState::Claimed ? ClaimState::Lost : ClaimState::Failed);
     hooks_.lost(e.address);
 }
@@ -70,12 +70,12 @@ ClaimState AddressClaim::claim(Token owner, uint8_t address, uint64_t name, Micr
         hooks_.changed({owner, address, name, ClaimState::Failed});
         return ClaimState::Failed;
     }
-    emitClaim(address, name);
+    emitClaim(address, name, owner);
     if (Entry* holder = holderOf(address)) {
         if (holder->name <= name) {
             // The holder stays: it defends the address, the newcomer cannot claim.
-            emitClaim(address, holder->name);
-            emitClaim(kNullAddress, name);
+            emitClaim(address, holder->name, holder->owner);
+            emitClaim(kNullAddress, name, owner);
             e.state = ClaimState::Failed;
             entries_.push_back(e);
             hooks_.changed({owner, address, name, ClaimState::Failed});
@@ -128,14 +128,14 @@ void AddressClaim::onClaimed(uint8_t source, uint64_t name, Micros) {
     if (name < e->name || (name == e->name && e->state == ClaimState::Claiming))
         lose(*e);
     else
-        emitClaim(e->address, e->name);
+        emitClaim(e->address, e->name, e->owner);
 }
 
 void AddressClaim::onRequest(uint8_t destination, Micros now) {
     for (Entry& e : entries_) {
         if (active(e)) {
             if (destination == kGlobalAddress || destination == e.address)
-                emitClaim(e.address, e.name);
+                emitClaim(e.address, e.name, e.owner);
         } else if (destination == kGlobalAddress && e.state != ClaimState::None &&
                    e.cannotClaimAt == kNoDeadline) {
             const uint32_t delayMs = random_() % (kCannotClaimMaxDelayMs + 1);
@@ -151,7 +151,7 @@ void AddressClaim::poll(Micros now) {
         if (e.cannotClaimAt <= now) {
             e.cannotClaimAt = kNoDeadline;
             if (!active(e))
-                emitClaim(kNullAddress, e.name);
+                emitClaim(kNullAddress, e.name, e.owner);
         }
     }
 }

@@ -14,7 +14,8 @@ namespace zt::j1939 {
 class AddressClaim {
 public:
     struct Hooks {
-        std::function<void(const CanFrame&)> emit;
+        // A claim frame and the owner it speaks for.
+        std::function<void(const CanFrame&, Token owner)> emit;
         std::function<void(const ClaimEvent&)> changed;
         std::function<void(uint8_t address)> lost; // an address this engine no longer protects
     };
@@ -58,7 +59,7 @@ private:
     Entry* find(Token owner);
     const Entry* find(Token owner) const;
     Entry* holderOf(uint8_t address);
-    void emitClaim(uint8_t source, uint64_t name);
+    void emitClaim(uint8_t source, uint64_t name, Token owner);
     void setState(Entry& e, ClaimState state);
     void lose(Entry& e);
 

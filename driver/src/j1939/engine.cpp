@@ -27,6 +27,18 @@ uint64_t nameAt(std::span<const uint8_t> d) {
     return name;
 }
 
+Message singleFrameMessage(const CanFrame& frame, const FrameId& id, Token origin) {
+    Message m;
+    m.pgn = id.pgn;
+    m.priority = id.priority;
+    m.source = id.source;
+    m.destination = id.destination;
+    m.data.assign(frame.data.begin(), frame.data.begin() + frame.length);
+    m.timestamp = frame.timestamp;
+    m.origin = origin;
+    return m;
+}
+
 } // namespace
 
 Engine::Engine(const Clock& clock, EngineCallbacks callbacks, EngineOptions options)
@@ -51,7 +63,12 @@ Engine::Engine(const Clock& clock, EngineCallbacks callbacks, EngineOptions opti
                          [this](uint8_t address) { return claims_->protects(address); }},
         options_);
     claims_ = std::make_unique<AddressClaim>(
-        AddressClaim::Hooks{[this, stamped](const CanFrame& frame) { callbacks_.transmit(stamped(frame)); },
+        AddressClaim::Hooks{[this, stamped](const CanFrame& frame, Token owner) {
+                                const CanFrame f = stamped(frame);
+                                callbacks_.transmit(f);
+                                if (options_.deliverClaimFrames)
+                                    callbacks_.deliver(singleFrameMessage(f, decodeId(f.id), owner));
+                            },
                             [this](const ClaimEvent& e) { callbacks_.claimChanged(e); },
                             [this](uint8_t address) { transport_->stopAddress(address); }},
         options_.random);
@@ -90,16 +107,8 @@ void Engine::handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend)
     default:
         break;
     }
-    if (deliver) {
-        Message m;
-        m.pgn = id.pgn;
-        m.priority = id.priority;
-        m.source = id.source;
-        m.destination = id.destination;
-        m.data.assign(d.begin(), d.end());
-        m.timestamp = frame.timestamp;
-        callbacks_.deliver(m);
-    }
+    if (deliver)
+        callbacks_.deliver(singleFrameMessage(frame, id, 0));
 }
 
 int Engine::send(const OutgoingMessage& message) {

@@ -86,8 +86,12 @@ struct ClaimEvent {
 };
 
 struct EngineCallbacks {
-    std::function<void(const CanFrame&)> transmit;       // a frame for the link
-    std::function<void(const Message&)> deliver;         // a message for the clients
+    std::function<void(const CanFrame&)> transmit; // a frame for the link
+    // A message for the clients: single frames of other nodes, transfers
+    // reassembled (answered or followed), and each message this engine sent
+    // (once, whole, when it is done, with its origin). TP.CM/TP.DT frames
+    // are never delivered.
+    std::function<void(const Message&)> deliver;
     std::function<void(const SendCompletion&)> sendDone; // exactly once per accepted send
     std::function<void(const ClaimEvent&)> claimChanged; // every change of a claim's state
 };
@@ -105,8 +109,10 @@ struct EngineOptions {
     std::size_t maxReceiveSessions = 32;
     // Accepted sends waiting for or in transfer; beyond it ERR_TX_QUEUE_FULL.
     std::size_t maxPendingSends = 256;
-    // Deliver Address Claimed / Cannot Claim frames to the clients as messages.
-    bool deliverClaimFrames = false;
+    // Deliver Address Claimed / Cannot Claim frames to the clients as
+    // messages, those of other nodes and this engine's own (tagged with the
+    // claim owner's token as origin, for the echo rule).
+    bool deliverClaimFrames = true;
     // 0..153 ms delay of a Cannot Claim answering a Request; uniform random
     // source, replaceable for tests. Default: a fixed-seed generator.
     std::function<uint32_t()> random;

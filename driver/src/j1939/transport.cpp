@@ -96,8 +96,6 @@ void Transport::sendPackets(TxSession& s, uint8_t first, uint8_t count) {
 void Transport::onTxControl(uint16_t channelKey, std::span<const uint8_t> d, Micros now) {
     TxSession& s = *sends_[channelKey].active;
     const Message& m = s.message;
-    if (pgnAt(d) != m.pgn)
-        return;
     switch (d[0]) {
     case control::kCts: {
         const uint8_t count = d[1];
@@ -155,7 +153,8 @@ void Transport::onFrame(const FrameId& id, std::span<const uint8_t> d, Micros ti
         const uint16_t txKey = key(id.destination, id.source);
         auto tx = sends_.find(txKey);
         if (id.destination != kGlobalAddress && tx != sends_.end() && tx->second.active &&
-            tx->second.active->message.destination != kGlobalAddress) {
+            tx->second.active->message.destination != kGlobalAddress &&
+            tx->second.active->message.pgn == pgnAt(d)) {
             onTxControl(txKey, d, now);
             return;
         }
