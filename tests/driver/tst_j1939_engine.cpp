@@ -241,13 +241,13 @@ private slots:
             << mine + rts10 +
                    "skip 1; in 18EC8180#10 0A 00 02 02 00 AC 00; out 18EC8081#FF 01 FF FF FF 00 AC 00;" +
                    "in 18EB8180#01 1 2 3 4 5 6 7; in 18EB8180#02 8 9 10 FF FF FF FF; skip 1; got 10";
-        QTest::newRow("two sessions at once")
+        QTest::newRow("two sessions at once, RTS limit honoured")
             << mine + rts10 +
-                   "skip 1; in 18EC8182#10 09 00 02 02 00 AB 00; out 18EC8281#11 02 01 FF FF 00 AB 00;" +
-                   "in 18EB8182#01 1 2 3 4 5 6 7; in 18EB8180#01 1 2 3 4 5 6 7; in 18EB8182#02 8 9 FF FF FF "
-                   "FF FF;" +
-                   "out 18EC8281#13 09 00 02 FF 00 AB 00; got 9; in 18EB8180#02 8 9 10 FF FF FF FF;" +
-                   "out 18EC8081#13 0A 00 02 FF 00 AB 00; got 10";
+                   "skip 1; in 18EC8182#10 09 00 02 01 00 AB 00; out 18EC8281#11 01 01 FF FF 00 AB 00;" +
+                   "in 18EB8182#01 1 2 3 4 5 6 7; out 18EC8281#11 01 02 FF FF 00 AB 00; in 18EB8180#01 1 2 3 "
+                   "4 5 6 7;" +
+                   "in 18EB8182#02 8 9 FF FF FF FF FF; out 18EC8281#13 09 00 02 FF 00 AB 00; got 9;" +
+                   "in 18EB8180#02 8 9 10 FF FF FF FF; out 18EC8081#13 0A 00 02 FF 00 AB 00; got 10";
         QTest::newRow("1786 bytes refused")
             << mine + "in 18EC8180#10 FA 06 FF FF 00 AB 00;" + "out 18EC8081#FF 09 FF FF FF 00 AB 00; none";
 

@@ -102,7 +102,8 @@ struct EngineOptions {
     uint8_t ctsWindow = 16;
     // The RTS's maximum-packets-per-CTS field when this engine sends (1..255).
     uint8_t rtsMaxPackets = 255;
-    // CTS re-requests of lost packets before a receive is aborted (reason 5).
+    // CTS re-requests of lost packets of one window before a receive is
+    // aborted (reason 5).
     uint8_t maxRetransmits = 2;
     // Transfers being received or followed at once; beyond it an RTS to us is
     // aborted (reason 2) and other transfers are not followed.

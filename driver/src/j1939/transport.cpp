@@ -314,7 +314,9 @@ void Transport::onData(const FrameId& id, std::span<const uint8_t> d, Micros tim
         unsigned firstMissing = 1;
         while (r.got[firstMissing])
             ++firstMissing;
-        if (firstMissing <= r.windowEnd && ++r.retransmits > options_.maxRetransmits) {
+        if (firstMissing > r.windowEnd) {
+            r.retransmits = 0; // the window is whole; the limit counts per window
+        } else if (++r.retransmits > options_.maxRetransmits) {
             emitAbort(r.priority, r.destination, r.source, r.pgn, abort_reason::kRetransmitLimit);
             receives_.erase(it);
             return;
