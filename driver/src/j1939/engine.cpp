@@ -56,7 +56,8 @@ Engine::Engine(const Clock& clock, EngineCallbacks callbacks, EngineOptions opti
         Transport::Hooks{[this, stamped](const CanFrame& frame) {
                              const CanFrame f = stamped(frame);
                              callbacks_.transmit(f);
-                             loopback_.push_back(f);
+                             if (!options_.ownerLoopsFramesBack)
+                                 loopback_.push_back(f);
                          },
                          [this](Message&& m) { callbacks_.deliver(m); },
                          [this](const SendCompletion& c) { callbacks_.sendDone(c); },
@@ -81,6 +82,14 @@ void Engine::onFrame(const CanFrame& frame) {
         return;
     handleFrame(frame, decodeId(frame.id), false);
     drainLoopback();
+}
+
+void Engine::onOwnFrame(const CanFrame& frame) {
+    if (!options_.ownerLoopsFramesBack || !frame.extended || frame.length > 8)
+        return;
+    const FrameId id = decodeId(frame.id);
+    if (id.pgn == pgn::kTpConnectionManagement || id.pgn == pgn::kTpDataTransfer)
+        transport_->onFrame(id, frame.bytes(), frame.timestamp, true, clock_.now());
 }
 
 // A frame on the bus, from another node or sent for a client (`ownSend`: the

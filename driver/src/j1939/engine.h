@@ -14,10 +14,9 @@
 // messages into the clients' queues); it must never call back into the engine.
 //
 // Frames the engine sends are also fed back to itself (a link never hands a
-// node its own frames), so the device's own clients act as nodes towards each
-// other: an RTS from one local owner to an address another protects is
-// answered by this engine, and a Request for Address Claimed from a client is
-// answered for every protected address.
+// node its own frames; see EngineOptions::ownerLoopsFramesBack), so the device's own clients act as nodes
+// towards each other: an RTS from one local owner to an address another protects is answered by this engine,
+// and a Request for Address Claimed from a client is answered for every protected address.
 #pragma once
 
 #include "j1939/j1939.h"
@@ -114,6 +113,11 @@ struct EngineOptions {
     // messages, those of other nodes and this engine's own (tagged with the
     // claim owner's token as origin, for the echo rule).
     bool deliverClaimFrames = true;
+    // Frames the engine transmits are fed back to it at once. With this set,
+    // the owner does it instead: it hands each transmitted frame to
+    // onOwnFrame() once the link has put it on the bus, so transfers between
+    // the device's own clients take the bus's time.
+    bool ownerLoopsFramesBack = false;
     // 0..153 ms delay of a Cannot Claim answering a Request; uniform random
     // source, replaceable for tests. Default: a fixed-seed generator.
     std::function<uint32_t()> random;
@@ -134,6 +138,10 @@ public:
     // A frame another node put on the link (frame.timestamp is kept on the
     // messages built from it). 11-bit frames are ignored.
     void onFrame(const CanFrame& frame);
+
+    // A frame this engine transmitted, now on the bus (only with
+    // ownerLoopsFramesBack; frames other than TP.CM/TP.DT are ignored).
+    void onOwnFrame(const CanFrame& frame);
 
     // Sends a message: 0..8 bytes as one frame, 9..1785 through the transport
     // protocol (BAM to global, RTS/CTS to one address). Transfers between the
