@@ -14,9 +14,10 @@
 // messages into the clients' queues); it must never call back into the engine.
 //
 // Frames the engine sends are also fed back to itself (a link never hands a
-// node its own frames; see EngineOptions::ownerLoopsFramesBack), so the device's own clients act as nodes
-// towards each other: an RTS from one local owner to an address another protects is answered by this engine,
-// and a Request for Address Claimed from a client is answered for every protected address.
+// node its own frames; see EngineOptions::ownerLoopsFramesBack), so the
+// device's own clients act as nodes towards each other: an RTS from one owner
+// to an address another protects is answered by this engine, and a Request
+// for Address Claimed from a client is answered for every protected address.
 #pragma once
 
 #include "j1939/j1939.h"
