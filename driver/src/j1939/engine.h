@@ -90,9 +90,12 @@ struct EngineCallbacks {
     // A message for the clients: single frames of other nodes, transfers
     // reassembled (answered or followed), and each message this engine sent
     // (once, whole, when it is done, with its origin). TP.CM/TP.DT frames
-    // are never delivered.
+    // are never delivered; claim frames as deliverClaimFrames says.
     std::function<void(const Message&)> deliver;
-    std::function<void(const SendCompletion&)> sendDone; // exactly once per accepted send
+    // Exactly once per accepted send, also when its client has gone
+    // meanwhile (ignore unknown origins). Sends still pending when the
+    // engine is destroyed get none.
+    std::function<void(const SendCompletion&)> sendDone;
     std::function<void(const ClaimEvent&)> claimChanged; // every change of a claim's state
 };
 
