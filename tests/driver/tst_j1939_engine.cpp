@@ -376,6 +376,8 @@ private slots:
         a.engine->claim(1, 0x80, holderName);
         bus.wait(250);
         bus.log.clear();
+        for (auto& n : bus.nodes)
+            n->delivered.clear();
         b.engine->claim(2, 0x80, newcomerName);
         bus.wait(250);
         QCOMPARE(int(a.engine->claimState(1)), holderState);
@@ -395,6 +397,18 @@ private slots:
                                      claimFrame(254, newcomerName)}
                        : QStringList{claimFrame(0x80, newcomerName), claimFrame(254, holderName)};
         QCOMPARE(bus.log, expected);
+        // Every engine's clients see the claims, their own too, in bus order.
+        for (auto& n : bus.nodes) {
+            QStringList seen;
+            for (const Message& m : n->delivered) {
+                CanFrame f;
+                f.id = encodeId(m.priority, m.pgn, m.source, m.destination);
+                f.length = uint8_t(m.data.size());
+                std::copy(m.data.begin(), m.data.end(), f.data.begin());
+                seen << frameText(f);
+            }
+            QCOMPARE(seen, expected);
+        }
     }
 
     void sixteenAddresses() {

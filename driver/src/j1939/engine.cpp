@@ -84,6 +84,13 @@ void Engine::onFrame(const CanFrame& frame) {
     drainLoopback();
 }
 
+// Whether a single frame of this PGN reaches the clients as a message.
+bool Engine::deliverable(uint32_t pgn) const {
+    if (pgn == pgn::kTpConnectionManagement || pgn == pgn::kTpDataTransfer)
+        return false;
+    return pgn != pgn::kAddressClaimed || options_.deliverClaimFrames;
+}
+
 void Engine::onOwnFrame(const CanFrame& frame) {
     if (!options_.ownerLoopsFramesBack || !frame.extended || frame.length > 8)
         return;
@@ -97,17 +104,17 @@ void Engine::onOwnFrame(const CanFrame& frame) {
 void Engine::handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend) {
     const Micros now = clock_.now();
     const std::span<const uint8_t> d = frame.bytes();
-    bool deliver = !ownSend;
+    // Delivered before any answer, in bus order.
+    if (!ownSend && deliverable(id.pgn))
+        callbacks_.deliver(singleFrameMessage(frame, id, 0));
     switch (id.pgn) {
     case pgn::kTpConnectionManagement:
     case pgn::kTpDataTransfer:
         transport_->onFrame(id, d, frame.timestamp, false, now);
-        deliver = false;
         break;
     case pgn::kAddressClaimed:
         if (d.size() == 8)
             claims_->onClaimed(id.source, nameAt(d), now);
-        deliver = deliver && options_.deliverClaimFrames;
         break;
     case pgn::kRequest:
         if (d.size() >= 3 && (d[0] | d[1] << 8 | uint32_t(d[2]) << 16) == pgn::kAddressClaimed)
@@ -116,8 +123,6 @@ void Engine::handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend)
     default:
         break;
     }
-    if (deliver)
-        callbacks_.deliver(singleFrameMessage(frame, id, 0));
 }
 
 int Engine::send(const OutgoingMessage& message) {
@@ -149,7 +154,8 @@ int Engine::send(const OutgoingMessage& message) {
     std::copy(m.data.begin(), m.data.end(), f.data.begin());
     f.timestamp = m.timestamp;
     callbacks_.transmit(f);
-    callbacks_.deliver(m);
+    if (deliverable(m.pgn))
+        callbacks_.deliver(m);
     callbacks_.sendDone({m.origin, 0, 0});
     handleFrame(f, decodeId(f.id), true);
     drainLoopback();

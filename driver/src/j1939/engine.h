@@ -186,6 +186,7 @@ public:
 
 private:
     void handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend);
+    bool deliverable(uint32_t pgn) const;
     void drainLoopback();
 
     const Clock& clock_;
