@@ -304,6 +304,7 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
     }
     Bus& bus = d.bus(proto);
     auto client = std::make_shared<Client>(static_cast<int16_t>(id), proto, d, bus, maxBytes);
+    client->emptyReadWait = table.emptyReadWaitMicros;
     {
         std::lock_guard busLock(bus.m);
         bus.clients.push_back(client);
@@ -393,6 +394,15 @@ int16_t Adapter::read(Client& c, char* buffer, int size, bool block) {
             c.readable.wait(lock, [&] { return !c.connected || !c.queue.empty() || c.overflowPending; });
             --c.blockedReaders;
             c.touch();
+        } else if (c.connected && c.queue.empty() && !c.overflowPending && c.emptyReadWait > 0) {
+            // A caller polling a quiet bus would otherwise spin: wait a short
+            // bounded time, and return the moment a message arrives. The
+            // status is not touched, so blocking status calls are not woken
+            // a thousand times a second.
+            ++c.blockedReaders;
+            c.readable.wait_for(lock, std::chrono::microseconds(c.emptyReadWait),
+                                [&] { return !c.connected || !c.queue.empty() || c.overflowPending; });
+            --c.blockedReaders;
         }
         if (!c.connected)
             return -ERR_CLIENT_DISCONNECTED;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "frames.h"
+#include "support/clock.h"
 
 #include <array>
 #include <condition_variable>
@@ -80,7 +81,8 @@ struct Client {
     uint32_t overflowed = 0;
     uint32_t tooLong = 0;
     bool overflowPending = false;
-    int blockedReaders = 0;
+    int blockedReaders = 0;   // blocking reads, and non-blocking ones in their empty-read wait
+    Micros emptyReadWait = 0; // how long a non-blocking read waits for a message
     int statusWaiters = 0;
     uint64_t version = 0; // bumped on every change the status shows
 

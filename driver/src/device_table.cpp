@@ -112,6 +112,13 @@ DeviceTable parseDeviceTable(const std::string& text) {
     const Sections sections = parseIni(text);
     DeviceTable t;
     t.fromFile = true;
+    if (const auto vendor = sections.find("vendorinformation"); vendor != sections.end()) {
+        if (const auto k = vendor->second.find("emptyreadwaitmicroseconds"); k != vendor->second.end()) {
+            const auto v = numberList(k->second);
+            if (v.size() == 1 && v[0] >= 0)
+                t.emptyReadWaitMicros = std::min<int64_t>(v[0], kEmptyReadWaitMicrosMax);
+        }
+    }
     for (const auto& [name, keys] : sections) {
         if (name.rfind("deviceinformation", 0) != 0)
             continue;

@@ -3,6 +3,7 @@
 
 #include "frames.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,16 @@ struct DeviceEntry {
     bool supports(Protocol p) const { return protocols[static_cast<int>(p)]; }
 };
 
+// How long a non-blocking read that finds nothing queued waits for a message
+// before it returns 0, so a reader polling a quiet bus does not spin.
+constexpr int64_t kEmptyReadWaitMicrosDefault = 1000;
+constexpr int64_t kEmptyReadWaitMicrosMax = 10000000;
+
 struct DeviceTable {
     std::vector<DeviceEntry> devices;
     bool fromFile = false;
+    int64_t emptyReadWaitMicros =
+        kEmptyReadWaitMicrosDefault; // [VendorInformation] EmptyReadWaitMicroseconds
 
     const DeviceEntry* find(int id) const;
 };
