@@ -88,17 +88,18 @@ void Engine::onFrame(const CanFrame& frame) {
 void Engine::handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend) {
     const Micros now = clock_.now();
     const std::span<const uint8_t> d = frame.bytes();
-    bool deliver = !ownSend;
+    // The frame reaches the clients before the frames it makes this engine send.
+    const bool transportFrame = id.pgn == pgn::kTpConnectionManagement || id.pgn == pgn::kTpDataTransfer;
+    if (!ownSend && !transportFrame && (id.pgn != pgn::kAddressClaimed || options_.deliverClaimFrames))
+        callbacks_.deliver(singleFrameMessage(frame, id, 0));
     switch (id.pgn) {
     case pgn::kTpConnectionManagement:
     case pgn::kTpDataTransfer:
         transport_->onFrame(id, d, frame.timestamp, false, now);
-        deliver = false;
         break;
     case pgn::kAddressClaimed:
         if (d.size() == 8)
             claims_->onClaimed(id.source, nameAt(d), now);
-        deliver = deliver && options_.deliverClaimFrames;
         break;
     case pgn::kRequest:
         if (d.size() >= 3 && (d[0] | d[1] << 8 | uint32_t(d[2]) << 16) == pgn::kAddressClaimed)
@@ -107,8 +108,6 @@ void Engine::handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend)
     default:
         break;
     }
-    if (deliver)
-        callbacks_.deliver(singleFrameMessage(frame, id, 0));
 }
 
 int Engine::send(const OutgoingMessage& message) {

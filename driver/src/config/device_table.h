@@ -1,7 +1,8 @@
 // The devices and protocols the adapter offers, read from ZT121032.ini.
 #pragma once
 
-#include "frames.h"
+#include "links/link_factory.h"
+#include "support/protocol.h"
 
 #include <cstdint>
 #include <string>
@@ -13,6 +14,7 @@ struct DeviceEntry {
     int id = 0;
     std::string description;
     bool simulatedVehicle = false;
+    LinkSettings links;                               // CAN, CANBitrate, Paced, J1708
     bool protocols[4] = {false, false, false, false}; // indexed by Protocol
 
     bool supports(Protocol p) const { return protocols[static_cast<int>(p)]; }

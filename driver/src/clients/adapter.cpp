@@ -1,7 +1,7 @@
-#include "adapter.h"
+#include "clients/adapter.h"
 
-#include "device_table.h"
-#include "vehicle.h"
+#include "config/device_table.h"
+#include "vehicle/vehicle.h"
 
 #include <rp1210a/rp1210a.h>
 
@@ -12,8 +12,6 @@
 namespace zt {
 namespace {
 
-const auto kLoadTime = std::chrono::steady_clock::now();
-
 void putBe32(char* out, uint32_t v) {
     out[0] = static_cast<char>(v >> 24);
     out[1] = static_cast<char>(v >> 16);
@@ -21,21 +19,9 @@ void putBe32(char* out, uint32_t v) {
     out[3] = static_cast<char>(v);
 }
 
-std::array<uint8_t, 8> nameBytes(uint64_t name) {
-    std::array<uint8_t, 8> b{};
-    for (int i = 0; i < 8; ++i)
-        b[i] = static_cast<uint8_t>(name >> (8 * i));
-    return b;
-}
-
 } // namespace
 
-uint32_t nowMs() {
-    using namespace std::chrono;
-    return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now() - kLoadTime).count());
-}
-
-bool J1939Filter::matches(const FrameInfo& m) const {
+bool J1939Filter::matches(const MessageInfo& m) const {
     if ((flags & FILTER_PGN) && pgn != m.pgn)
         return false;
     if ((flags & FILTER_PRIORITY) && priority != m.priority)
@@ -63,7 +49,7 @@ J1939Filter parseJ1939Filter(const uint8_t* r) {
 // ---------------------------------------------------------------------------
 // Client
 
-bool Client::passes(const FrameInfo& info) const {
+bool Client::passes(const MessageInfo& info) const {
     switch (mode) {
     case FilterMode::PassAll:
         return true;
@@ -86,7 +72,7 @@ void Client::touch() {
         statusChanged.notify_all();
 }
 
-void Client::offer(const SharedFrame& frame, bool own) {
+void Client::offer(const SharedMessage& frame, bool own) {
     std::lock_guard lock(m);
     if (!connected || !receiveOn || (own && !echoOn) || !passes(frame->info))
         return;
@@ -106,138 +92,110 @@ void Client::offer(const SharedFrame& frame, bool own) {
 }
 
 // ---------------------------------------------------------------------------
-// Bus
+// Buses and the device stack
 
-void Bus::carry(FramePtr frame, const Client* sender) {
-    frame->stamp(nowMs());
-    const SharedFrame shared = std::move(frame);
+void MessageBus::carry(MessagePtr message, const Client* sender) {
+    message->stamp(nowMs());
+    const SharedMessage shared = std::move(message);
     for (const auto& c : clients)
         c->offer(shared, c.get() == sender);
-    ++carried;
 }
 
-void Bus::transmit(FramePtr frame, const Client* sender) {
-    const SharedFrame request = frame;
-    carry(std::move(frame), sender);
-    if (protocol == Protocol::J1939 && request->info.pgn == kPgnRequest && request->data().size() >= 3)
-        answerRequest(*request);
+DeviceStack::~DeviceStack() {
+    // The vehicle and the node first, then the J1708 link, whose handler
+    // offers to the buses below.
+    vehicle.reset();
+    j1939.reset();
+    if (links.j1708)
+        links.j1708->close();
 }
 
-void Bus::sendClaimed(uint8_t address, uint64_t name, const Client* sender) {
-    const auto data = nameBytes(name);
-    carry(makeJ1939(kPgnAddressClaimed, 6, address, kGlobalAddress, data), sender);
-}
+namespace {
 
-void Bus::sendCannotClaim(uint64_t name, const Client* sender) {
-    sendClaimed(kNullAddress, name, sender);
-}
-
-bool Bus::engineHoldsAddress() const {
-    if (!engine.present)
-        return false;
-    const auto it = claims.find(engine.address);
-    return it != claims.end() && it->second.client == nullptr;
-}
-
-void Bus::answerRequest(const Frame& request) {
-    const auto d = request.data();
-    const uint32_t wanted = d[0] | (uint32_t{d[1]} << 8) | (uint32_t{d[2]} << 16);
-    const uint8_t dest = request.info.destination;
-
-    if (engine.present) {
-        if (engineHoldsAddress() && (dest == engine.address || dest == kGlobalAddress)) {
-            if (wanted == kPgnAddressClaimed) {
-                sendClaimed(engine.address, engine.name, nullptr);
-            } else if (auto answer = engineJ1939(wanted, engine.address, nowMs() - engine.startMs)) {
-                carry(std::move(answer), nullptr);
-            } else if (dest == engine.address) {
-                // Negative acknowledgment of a request addressed to the engine.
-                const uint8_t nack[8] = {1,
-                                         0xFF,
-                                         0xFF,
-                                         0xFF,
-                                         request.info.source,
-                                         static_cast<uint8_t>(wanted),
-                                         static_cast<uint8_t>(wanted >> 8),
-                                         static_cast<uint8_t>(wanted >> 16)};
-                carry(makeJ1939(kPgnAcknowledgment, 6, engine.address, kGlobalAddress, nack), nullptr);
+// Builds the device's links, its J1939 node and, when asked, the vehicle.
+// Returns nullptr and the error when a link does not open.
+std::shared_ptr<DeviceStack> makeStack(int deviceId, const DeviceEntry& entry, int& error) {
+    auto stack = std::make_shared<DeviceStack>();
+    DeviceStack* s = stack.get();
+    s->links = makeDeviceLinks(deviceId, entry.links, systemClock());
+    if (s->links.error) {
+        error = s->links.error.code;
+        return nullptr;
+    }
+    if (LinkError e = s->links.j1708->open([s](const J1708Message& m) {
+            if (MessagePtr message = makeJ1708Wire(m.bytes)) {
+                std::lock_guard lock(s->j1708.m);
+                s->j1708.carry(std::move(message), nullptr);
             }
-        } else if (!engineHoldsAddress() && wanted == kPgnAddressClaimed && dest == kGlobalAddress) {
-            sendCannotClaim(engine.name, nullptr);
+        })) {
+        error = e.code;
+        return nullptr;
+    }
+    J1939Node::Hooks hooks;
+    hooks.deliver = [s](const j1939::Message& m) {
+        MessagePtr message = makeJ1939(m.pgn, m.priority, m.source, m.destination, m.data);
+        message->stamp(static_cast<uint32_t>(m.timestamp / kMicrosPerMs));
+        const SharedMessage shared = std::move(message);
+        for (const auto& c : s->j1939Clients)
+            c->offer(shared, c->owns(m.origin));
+    };
+    hooks.sendDone = [s](const j1939::SendCompletion& done) {
+        if (auto it = s->awaitedSends.find(done.origin); it != s->awaitedSends.end())
+            it->second = done.result;
+    };
+    hooks.claimChanged = [s](const j1939::ClaimEvent& e) {
+        for (const auto& c : s->j1939Clients) {
+            if (c->token == e.owner) {
+                std::lock_guard lock(c->m);
+                c->touch();
+            }
         }
+    };
+    s->j1939 = std::make_unique<J1939Node>(std::move(s->links.can), systemClock(), std::move(hooks));
+    if (LinkError e = s->j1939->open()) {
+        error = e.code;
+        return nullptr;
     }
-    // The adapter answers for the addresses its clients protect.
-    if (wanted == kPgnAddressClaimed) {
-        const auto snapshot = claims;
-        for (const auto& [address, claim] : snapshot)
-            if (claim.client != nullptr && (dest == address || dest == kGlobalAddress))
-                sendClaimed(address, claim.name, claim.client);
+    if (entry.simulatedVehicle && s->links.attachCan && s->links.attachJ1708) {
+        s->vehicle = std::make_unique<Vehicle>(
+            systemClock(), s->links.attachCan(), s->links.attachJ1708(),
+            [s](MessagePtr m) {
+                std::lock_guard lock(s->j1850.m);
+                s->j1850.carry(std::move(m), nullptr);
+            },
+            nowMs());
     }
+    return stack;
 }
 
-bool Bus::claim(const Client* holder, uint8_t address, uint64_t name) {
-    if (holder != nullptr) {
-        const auto mine = clientClaims.find(holder);
-        if (mine != clientClaims.end() && mine->second.state == ClaimState::Claimed &&
-            mine->second.address != address)
-            release(holder);
-    }
-    sendClaimed(address, name, holder);
-    const auto it = claims.find(address);
-    if (it != claims.end() && it->second.client != holder) {
-        const Claim defender = it->second;
-        if (defender.name <= name) {
-            // The lower NAME keeps the address: it answers with its own claim
-            // and the newcomer gives up.
-            sendClaimed(address, defender.name, defender.client);
-            sendCannotClaim(name, holder);
-            if (holder != nullptr)
-                clientClaims[holder] = {address, name, ClaimState::Failed};
-            return false;
-        }
-        sendCannotClaim(defender.name, defender.client);
-        if (defender.client != nullptr)
-            clientClaims[defender.client].state = ClaimState::Lost;
-    }
-    claims[address] = {holder, name};
-    if (holder != nullptr)
-        clientClaims[holder] = {address, name, ClaimState::Claimed};
-    return true;
+j1939::ClaimState claimStateOf(Client& c, uint8_t& address) {
+    return c.stack->j1939->run([&](j1939::Engine& e, auto&) {
+        address = e.claimedAddress(c.token);
+        return e.claimState(c.token);
+    });
 }
 
-void Bus::release(const Client* client) {
-    const auto mine = clientClaims.find(client);
-    if (mine == clientClaims.end() || mine->second.state != ClaimState::Claimed)
-        return;
-    const uint8_t address = mine->second.address;
-    mine->second.state = ClaimState::None;
-    const auto it = claims.find(address);
-    if (it != claims.end() && it->second.client == client)
-        claims.erase(it);
-    if (engine.present && address == engine.address && claims.find(address) == claims.end())
-        claim(nullptr, engine.address, engine.name);
-}
-
-void Bus::startEngine(uint32_t startMs) {
-    engine = {true, kEngineAddress, kEngineName, startMs};
-    claim(nullptr, engine.address, engine.name);
-}
-
-void Bus::stopEngine() {
-    for (auto it = claims.begin(); it != claims.end();) {
-        if (it->second.client == nullptr)
-            it = claims.erase(it);
-        else
-            ++it;
+// The status byte's claim values: 0 none, 1 claimed, 2 lost, 3 failed, 4 claiming.
+uint8_t claimStatusByte(j1939::ClaimState s) {
+    switch (s) {
+    case j1939::ClaimState::None:
+        return 0;
+    case j1939::ClaimState::Claimed:
+        return 1;
+    case j1939::ClaimState::Lost:
+        return 2;
+    case j1939::ClaimState::Failed:
+        return 3;
+    case j1939::ClaimState::Claiming:
+        return 4;
     }
-    engine.present = false;
+    return 0;
 }
+
+} // namespace
 
 // ---------------------------------------------------------------------------
 // Device and adapter
-
-Device::Device(int id) : id(id) {}
-Device::~Device() = default;
 
 Adapter& Adapter::instance() {
     static Adapter adapter;
@@ -245,25 +203,36 @@ Adapter& Adapter::instance() {
 }
 
 Adapter::~Adapter() {
-    // The library is being unloaded (or the process ends): no vehicle thread
+    // The library is being unloaded (or the process ends): no driver thread
     // may outlive the code it runs, and blocked readers are woken.
-    std::vector<std::unique_ptr<Vehicle>> vehicles;
+    std::vector<std::shared_ptr<DeviceStack>> stacks;
     std::vector<std::shared_ptr<Client>> clients;
     {
         std::lock_guard lock(m_);
         for (auto& [id, d] : devices_)
-            if (d->vehicle)
-                vehicles.push_back(std::move(d->vehicle));
+            if (d->stack)
+                stacks.push_back(std::move(d->stack));
         for (auto& c : clients_)
             if (c)
                 clients.push_back(std::move(c));
     }
-    vehicles.clear();
+    for (auto& s : stacks)
+        s->vehicle.reset();
     for (auto& c : clients) {
         std::lock_guard lock(c->m);
         c->connected = false;
         c->readable.notify_all();
         c->statusChanged.notify_all();
+    }
+    // The stacks hold their clients and the clients their stack: break the
+    // circle so the stacks' threads end here.
+    for (auto& s : stacks) {
+        s->j1939->run([&](j1939::Engine&, auto&) { s->j1939Clients.clear(); });
+        s->j1939.reset();
+        for (MessageBus* bus : {&s->j1708, &s->j1850}) {
+            std::lock_guard lock(bus->m);
+            bus->clients.clear();
+        }
     }
 }
 
@@ -292,20 +261,30 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
     }
     if (id < 0)
         return ERR_CLIENT_AREA_FULL;
-    next_ = (id + 1) % kMaxClients;
 
     auto& slot = devices_[deviceId];
     if (!slot)
         slot = std::make_unique<Device>(deviceId);
     Device& d = *slot;
-    if (d.clientCount == 0) {
+    if (!d.stack) {
+        int error = 0;
+        d.stack = makeStack(deviceId, *entry, error);
+        if (!d.stack)
+            return static_cast<int16_t>(error != 0 ? error : ERR_HARDWARE_NOT_RESPONDING);
         d.description = entry->description;
-        d.simulatedVehicle = entry->simulatedVehicle;
     }
-    Bus& bus = d.bus(proto);
-    auto client = std::make_shared<Client>(static_cast<int16_t>(id), proto, d, bus, maxBytes);
+    next_ = (id + 1) % kMaxClients;
+    const j1939::Token token = j1939::Token{++nextToken_} << 32;
+    auto client = std::make_shared<Client>(static_cast<int16_t>(id), proto, d, d.stack, maxBytes, token);
     client->emptyReadWait = table.emptyReadWaitMicros;
-    {
+    DeviceStack& s = *d.stack;
+    if (proto == Protocol::J1939) {
+        s.j1939->run([&](j1939::Engine&, auto&) {
+            s.j1939Clients.push_back(client);
+            client->onBus = true;
+        });
+    } else {
+        MessageBus& bus = proto == Protocol::J1708 ? s.j1708 : s.j1850;
         std::lock_guard busLock(bus.m);
         bus.clients.push_back(client);
         client->onBus = true;
@@ -313,20 +292,12 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
     clients_[id] = client;
     ++d.clientCount;
     ++d.perProtocol[p];
-    if (d.clientCount == 1 && d.simulatedVehicle) {
-        const uint32_t start = nowMs();
-        {
-            std::lock_guard busLock(d.j1939.m);
-            d.j1939.startEngine(start);
-        }
-        d.vehicle = std::make_unique<Vehicle>(d, start);
-    }
     return static_cast<int16_t>(id);
 }
 
 int16_t Adapter::disconnect(int16_t id) {
     std::shared_ptr<Client> c;
-    std::unique_ptr<Vehicle> stopping;
+    std::shared_ptr<DeviceStack> stopping;
     {
         std::lock_guard lock(m_);
         if (id < 0 || id >= kMaxClients || !clients_[id])
@@ -335,21 +306,23 @@ int16_t Adapter::disconnect(int16_t id) {
         Device& d = c->device;
         --d.clientCount;
         --d.perProtocol[static_cast<int>(c->protocol)];
-        {
-            std::lock_guard busLock(c->bus.m);
-            auto& list = c->bus.clients;
-            list.erase(std::remove(list.begin(), list.end(), c), list.end());
+        DeviceStack& s = *c->stack;
+        if (c->protocol == Protocol::J1939) {
+            s.j1939->run([&](j1939::Engine& e, auto&) {
+                std::erase(s.j1939Clients, c);
+                c->onBus = false;
+                e.release(c->token);
+                std::erase_if(s.awaitedSends, [&](const auto& a) { return c->owns(a.first); });
+                s.j1939->changed().notify_all(); // a blocked send or claim of this client returns
+            });
+        } else {
+            MessageBus& bus = c->protocol == Protocol::J1708 ? s.j1708 : s.j1850;
+            std::lock_guard busLock(bus.m);
+            std::erase(bus.clients, c);
             c->onBus = false;
-            c->bus.release(c.get());
-            c->bus.clientClaims.erase(c.get());
         }
-        if (d.clientCount == 0 && d.vehicle) {
-            {
-                std::lock_guard busLock(d.j1939.m);
-                d.j1939.stopEngine();
-            }
-            stopping = std::move(d.vehicle);
-        }
+        if (d.clientCount == 0)
+            stopping = std::move(d.stack);
     }
     {
         std::lock_guard lock(c->m);
@@ -360,7 +333,10 @@ int16_t Adapter::disconnect(int16_t id) {
         c->touch();
         c->statusChanged.notify_all();
     }
-    stopping.reset(); // joins the vehicle thread, outside every lock
+    // The device's last client: the vehicle stops now, outside every lock;
+    // the rest of the stack goes with the last handle on it (normally c).
+    if (stopping)
+        stopping->vehicle.reset();
     return RP1210_NO_ERRORS;
 }
 
@@ -371,21 +347,126 @@ std::shared_ptr<Client> Adapter::find(int16_t id) {
     return clients_[id];
 }
 
-int16_t Adapter::send(Client& c, const uint8_t* bytes, int length) {
-    FramePtr frame;
-    if (const int err = parseTransmit(c.protocol, bytes, length, frame); err != RP1210_NO_ERRORS)
+int16_t Adapter::send(Client& c, const uint8_t* bytes, int length, bool block) {
+    if (c.protocol == Protocol::J1939)
+        return sendJ1939(c, bytes, length, block);
+    if (c.protocol == Protocol::J1708)
+        return sendJ1708(c, bytes, length);
+    MessagePtr message;
+    if (const int err = parseTransmit(c.protocol, bytes, length, message); err != RP1210_NO_ERRORS)
         return static_cast<int16_t>(err);
-    std::lock_guard lock(c.bus.m);
+    MessageBus& bus = c.stack->j1850;
+    std::lock_guard lock(bus.m);
     if (!c.onBus)
         return ERR_CLIENT_DISCONNECTED;
-    c.bus.transmit(std::move(frame), &c);
+    bus.carry(std::move(message), &c);
     return RP1210_NO_ERRORS;
+}
+
+int16_t Adapter::sendJ1708(Client& c, const uint8_t* bytes, int length) {
+    MessagePtr message;
+    if (const int err = parseTransmit(Protocol::J1708, bytes, length, message); err != RP1210_NO_ERRORS)
+        return static_cast<int16_t>(err);
+    DeviceStack& s = *c.stack;
+    std::lock_guard sendLock(s.j1708Send);
+    {
+        std::lock_guard lock(s.j1708.m);
+        if (!c.onBus)
+            return ERR_CLIENT_DISCONNECTED;
+        s.j1708.carry(message, &c); // the device's own clients
+    }
+    const auto wire = std::span<const uint8_t>(message->bytes).subspan(kTimestampSize);
+    return static_cast<int16_t>(s.links.j1708->send(wire, message->info.priority));
+}
+
+int16_t Adapter::sendJ1939(Client& c, const uint8_t* bytes, int length, bool block) {
+    J1939Transmit t;
+    if (const int err = parseJ1939Transmit(bytes, length, t); err != RP1210_NO_ERRORS)
+        return static_cast<int16_t>(err);
+    DeviceStack& s = *c.stack;
+    J1939Node& node = *s.j1939;
+    // A blocking send of a transfer returns when the transfer has ended.
+    const bool await = block && t.data.size() > j1939::kMaxSingleFrame;
+    j1939::Token origin = 0;
+    const int accepted = node.run([&](j1939::Engine& e, auto&) {
+        if (!c.onBus)
+            return int{ERR_CLIENT_DISCONNECTED};
+        origin = c.token | ++c.sendSeq;
+        j1939::OutgoingMessage m;
+        m.pgn = t.pgn;
+        m.priority = t.how & 7;
+        m.source = t.source;
+        // Bit 7 of the how/priority byte asks for a broadcast (BAM) even of a
+        // destination-specific PGN; clear, a message to one address goes by RTS/CTS.
+        m.destination = (t.how & 0x80) != 0 ? j1939::kGlobalAddress : t.destination;
+        m.data = t.data;
+        m.origin = origin;
+        m.owner = c.token;
+        if (await)
+            s.awaitedSends[origin] = -1;
+        const int r = e.send(m);
+        if (r != 0)
+            s.awaitedSends.erase(origin);
+        return r;
+    });
+    if (accepted != 0 || !await)
+        return static_cast<int16_t>(accepted);
+    return static_cast<int16_t>(node.run([&](j1939::Engine&, std::unique_lock<std::mutex>& lock) {
+        const auto it = s.awaitedSends.find(origin);
+        if (it == s.awaitedSends.end())
+            return int{ERR_CLIENT_DISCONNECTED};
+        node.changed().wait(lock, [&] { return it->second >= 0 || !c.onBus; });
+        const int result = it->second >= 0 ? it->second : ERR_CLIENT_DISCONNECTED;
+        s.awaitedSends.erase(it);
+        return result;
+    }));
+}
+
+int16_t Adapter::claim(Client& c, const uint8_t* b) {
+    uint64_t name = 0;
+    for (int i = 0; i < 8; ++i)
+        name |= uint64_t{b[1 + i]} << (8 * i);
+    // The tenth byte: 2 returns at once (the outcome shows in the status),
+    // anything else blocks until the claim is settled.
+    const bool wait = b[9] != 2;
+    J1939Node& node = *c.stack->j1939;
+    bool connected = true;
+    j1939::ClaimState state = node.run([&](j1939::Engine& e, auto&) {
+        connected = c.onBus;
+        return connected ? e.claim(c.token, b[0], name) : j1939::ClaimState::None;
+    });
+    // The Address Claimed frame is on the link now; contention may follow.
+    if (connected && wait && state == j1939::ClaimState::Claiming) {
+        state = node.run([&](j1939::Engine& e, std::unique_lock<std::mutex>& lock) {
+            j1939::ClaimState now = e.claimState(c.token);
+            node.changed().wait(lock, [&] {
+                now = e.claimState(c.token);
+                return now != j1939::ClaimState::Claiming || !c.onBus;
+            });
+            return now;
+        });
+    }
+    {
+        std::lock_guard lock(c.m);
+        c.touch();
+    }
+    if (!connected)
+        return ERR_CLIENT_DISCONNECTED;
+    switch (state) {
+    case j1939::ClaimState::Claimed:
+    case j1939::ClaimState::Claiming:
+        return RP1210_NO_ERRORS;
+    case j1939::ClaimState::None:
+        return ERR_CLIENT_DISCONNECTED;
+    default:
+        return ERR_ADDRESS_CLAIM_FAILED;
+    }
 }
 
 int16_t Adapter::read(Client& c, char* buffer, int size, bool block) {
     if (buffer == nullptr || size < 0)
         return -ERR_INVALID_COMMAND;
-    SharedFrame frame;
+    SharedMessage frame;
     {
         std::unique_lock lock(c.m);
         if (block) {
@@ -489,29 +570,11 @@ int16_t Adapter::command(Client& c, int number, const uint8_t* b, int length) {
         c.touch();
         return RP1210_NO_ERRORS;
     }
-    case RP1210_Protect_J1939_Address: {
+    case RP1210_Protect_J1939_Address:
         // Address, NAME (least significant byte first), and the mode byte.
-        // Arbitration on the simulated bus is decided before the call returns,
-        // so "block until done" (0) and "return before completion" (2) both
-        // report the outcome; any other mode byte counts as 0.
         if (c.protocol != Protocol::J1939 || length != 10 || b[0] >= kNullAddress)
             return ERR_INVALID_COMMAND;
-        uint64_t name = 0;
-        for (int i = 0; i < 8; ++i)
-            name |= uint64_t{b[1 + i]} << (8 * i);
-        bool won = false;
-        {
-            std::lock_guard lock(c.bus.m);
-            if (!c.onBus)
-                return ERR_CLIENT_DISCONNECTED;
-            won = c.bus.claim(&c, b[0], name);
-        }
-        {
-            std::lock_guard lock(c.m);
-            c.touch();
-        }
-        return won ? RP1210_NO_ERRORS : ERR_ADDRESS_CLAIM_FAILED;
-    }
+        return claim(c, b);
     default:
         return ERR_COMMAND_NOT_SUPPORTED;
     }
@@ -547,25 +610,19 @@ int16_t Adapter::status(Client& c, char* buffer, int size, bool block) {
     {
         std::lock_guard lock(m_);
         const Device& d = c.device;
-        s[0] = static_cast<char>(1 | (d.vehicle ? 2 : 0));
+        const bool vehicle = d.stack && d.stack->vehicle;
+        s[0] =
+            static_cast<char>(1 | (vehicle ? 2 : 0) | (vehicle && d.stack->vehicle->holdsAddress() ? 4 : 0));
         s[1] = static_cast<char>(std::min(d.clientCount, 255));
         s[2] = static_cast<char>(d.perProtocol[1]);
         s[3] = static_cast<char>(d.perProtocol[2]);
         s[4] = static_cast<char>(d.perProtocol[3]);
     }
-    {
-        Bus& j1939 = c.device.j1939;
-        std::lock_guard lock(j1939.m);
-        if (j1939.engineHoldsAddress())
-            s[0] = static_cast<char>(s[0] | 4);
-        s[8] = static_cast<char>(kNullAddress);
-        if (&c.bus == &j1939) {
-            const auto it = j1939.clientClaims.find(&c);
-            if (it != j1939.clientClaims.end()) {
-                s[8] = static_cast<char>(it->second.address);
-                s[9] = static_cast<char>(it->second.state);
-            }
-        }
+    s[8] = static_cast<char>(kNullAddress);
+    if (c.protocol == Protocol::J1939) {
+        uint8_t address = kNullAddress;
+        s[9] = static_cast<char>(claimStatusByte(claimStateOf(c, address)));
+        s[8] = static_cast<char>(address);
     }
     std::memcpy(buffer, s, static_cast<std::size_t>(std::min(size, kStatusSize)));
     return RP1210_NO_ERRORS;
