@@ -71,14 +71,14 @@ void J1939Node::after(std::unique_lock<std::mutex>& lock, Micros deadlineBefore)
 
 void J1939Node::flush() {
     std::lock_guard flushLock(flush_);
-    std::deque<CanFrame> frames;
     {
         std::lock_guard lock(m_);
-        frames.swap(outbox_);
+        flushing_.swap(outbox_);
         flushWanted_ = false;
     }
-    for (const CanFrame& f : frames)
+    for (const CanFrame& f : flushing_)
         link_->send(f); // a frame the link refuses is lost, as on a bus in error
+    flushing_.clear();
 }
 
 void J1939Node::work() {

@@ -17,11 +17,11 @@
 #include "support/clock.h"
 
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace zt {
 
@@ -72,12 +72,13 @@ private:
     std::unique_ptr<CanLink> link_;
     Hooks hooks_;
     std::mutex flush_;
+    std::vector<CanFrame> flushing_; // guarded by flush_
     std::mutex m_;
     std::condition_variable changed_;
     std::condition_variable wake_;
     // Guarded by m_.
     j1939::Engine engine_;
-    std::deque<CanFrame> outbox_;
+    std::vector<CanFrame> outbox_;
     Micros workerDeadline_ = j1939::kNoDeadline; // what the worker sleeps until
     bool flushWanted_ = false;
     bool stop_ = false;
