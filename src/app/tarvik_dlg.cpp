@@ -118,11 +118,19 @@ void TarvikDlg::showToolWindow(platform::Dialog& window) {
     window.activateWindow();
 }
 
+// The plug has no caption: its accessible name says what a press does now,
+// as its picture does.
+void TarvikDlg::showConnectAction(bool connected) {
+    setItemIcon(res::IDC_CONNECT, connected ? disconnectPicture_ : connectPicture_);
+    if (QWidget* plug = item(res::IDC_CONNECT))
+        plug->setAccessibleName(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+}
+
 void TarvikDlg::connectToAdapter() {
     DisplayInitVQT(4, &connectionStatus_);
     if (connectionStatus_.connected == 0)
         return;
-    setItemIcon(res::IDC_CONNECT, disconnectPicture_);
+    showConnectAction(true);
     enableItem(res::IDC_RECEIVE_WINDOW, true);
     enableItem(res::IDC_TRANSMIT_WINDOW, true);
 }
@@ -140,7 +148,7 @@ void TarvikDlg::disconnectFromAdapter() {
         if (open & connect::protocolBit(protocol))
             binding.clientDisconnect(binding.clientIdOf(protocol));
     binding.connectedProtocols = 0;
-    setItemIcon(res::IDC_CONNECT, connectPicture_);
+    showConnectAction(false);
     enableItem(res::IDC_RECEIVE_WINDOW, false);
     enableItem(res::IDC_TRANSMIT_WINDOW, false);
 }

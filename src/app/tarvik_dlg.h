@@ -27,6 +27,7 @@ public:
 
     // What the Connect button does in each state.
     void connectToAdapter();
+    void showConnectAction(bool connected);
     void disconnectFromAdapter();
     // A system-menu command (the About box is 0x10; low four bits ignored).
     void onSysCommand(int command);

@@ -86,6 +86,7 @@ private slots:
     void versionReadAloneConnects() {
         connectWith({});
         QVERIFY(shows(main_->button(res::IDC_CONNECT), res::IDI_DISCONNECT));
+        QCOMPARE(accessibleName(main_->button(res::IDC_CONNECT)), QStringLiteral("Disconnect"));
         QVERIFY(main_->isItemEnabled(res::IDC_RECEIVE_WINDOW));
         QVERIFY(main_->isItemEnabled(res::IDC_TRANSMIT_WINDOW));
         TestDriverControl driver;
@@ -93,6 +94,7 @@ private slots:
         clickItem(*main_, res::IDC_CONNECT); // now disconnects: no client open, no call
         QVERIFY(driver.calls().isEmpty());
         QVERIFY(shows(main_->button(res::IDC_CONNECT), res::IDI_CONNECT));
+        QCOMPARE(accessibleName(main_->button(res::IDC_CONNECT)), QStringLiteral("Connect"));
         QVERIFY(!main_->isItemEnabled(res::IDC_RECEIVE_WINDOW));
     }
 
