@@ -41,6 +41,7 @@ struct Node {
     std::unique_ptr<Engine> engine;
     std::vector<Message> delivered;
     std::deque<SendCompletion> done;
+    bool loopsBack = false;
 };
 
 // Engines on one bus: a frame one sends reaches the others in order.
@@ -54,6 +55,7 @@ struct Bus {
     Node& add(EngineOptions options = {}) {
         auto node = std::make_unique<Node>();
         Node* n = node.get();
+        n->loopsBack = options.ownerLoopsFramesBack;
         EngineCallbacks cb;
         cb.transmit = [this, n](const CanFrame& f) { wire.emplace_back(n, f); };
         cb.deliver = [n](const Message& m) { n->delivered.push_back(m); };
@@ -69,9 +71,12 @@ struct Bus {
             auto [from, frame] = wire.front();
             wire.pop_front();
             log << frameText(frame);
-            for (auto& n : nodes)
+            for (auto& n : nodes) {
                 if (n.get() != from)
                     n->engine->onFrame(frame);
+                else if (n->loopsBack)
+                    n->engine->onOwnFrame(frame);
+            }
         }
     }
 
@@ -124,6 +129,8 @@ private slots:
         QTest::newRow("RTS/CTS window 255") << 1785 << 0x81 << 255 << false << 1 << 0;
         QTest::newRow("local RTS/CTS") << 100 << 0x81 << 16 << true << 1 << 0;
         QTest::newRow("local BAM") << 100 << 255 << 16 << true << 0 << 15 * 50;
+        QTest::newRow("local RTS/CTS, frames looped back by the owner")
+            << 100 << 0x81 << 16 << true << 1 << 0;
     }
     void transfer() {
         QFETCH(int, size);
@@ -135,6 +142,7 @@ private slots:
         Bus bus;
         EngineOptions options;
         options.ctsWindow = uint8_t(window);
+        options.ownerLoopsFramesBack = QByteArray(QTest::currentDataTag()).contains("owner");
         Node& a = bus.add(options);
         Node& b = bus.add(options);
         Node& c = bus.add();
@@ -146,6 +154,9 @@ private slots:
             n->delivered.clear(); // the claim
 
         QCOMPARE(sendPattern(*a.engine, 1, 0x80, uint8_t(destination), std::size_t(size), 42), 0);
+        // Only an RTS/CTS the engine answers itself ends before the bus moves.
+        const bool answeredInside = local && destination != 255 && !options.ownerLoopsFramesBack;
+        QCOMPARE(a.done.size(), answeredInside ? 1u : 0u);
         const Micros start = bus.clock.now();
         bus.pump();
         while (a.done.empty() && bus.clock.now() - start < 20'000 * kMicrosPerMs)
@@ -241,13 +252,13 @@ private slots:
             << mine + rts10 +
                    "skip 1; in 18EC8180#10 0A 00 02 02 00 AC 00; out 18EC8081#FF 01 FF FF FF 00 AC 00;" +
                    "in 18EB8180#01 1 2 3 4 5 6 7; in 18EB8180#02 8 9 10 FF FF FF FF; skip 1; got 10";
-        QTest::newRow("two sessions at once")
+        QTest::newRow("two sessions at once, RTS limit honoured")
             << mine + rts10 +
-                   "skip 1; in 18EC8182#10 09 00 02 02 00 AB 00; out 18EC8281#11 02 01 FF FF 00 AB 00;" +
-                   "in 18EB8182#01 1 2 3 4 5 6 7; in 18EB8180#01 1 2 3 4 5 6 7; in 18EB8182#02 8 9 FF FF FF "
-                   "FF FF;" +
-                   "out 18EC8281#13 09 00 02 FF 00 AB 00; got 9; in 18EB8180#02 8 9 10 FF FF FF FF;" +
-                   "out 18EC8081#13 0A 00 02 FF 00 AB 00; got 10";
+                   "skip 1; in 18EC8182#10 09 00 02 01 00 AB 00; out 18EC8281#11 01 01 FF FF 00 AB 00;" +
+                   "in 18EB8182#01 1 2 3 4 5 6 7; out 18EC8281#11 01 02 FF FF 00 AB 00; in 18EB8180#01 1 2 3 "
+                   "4 5 6 7;" +
+                   "in 18EB8182#02 8 9 FF FF FF FF FF; out 18EC8281#13 09 00 02 FF 00 AB 00; got 9;" +
+                   "in 18EB8180#02 8 9 10 FF FF FF FF; out 18EC8081#13 0A 00 02 FF 00 AB 00; got 10";
         QTest::newRow("1786 bytes refused")
             << mine + "in 18EC8180#10 FA 06 FF FF 00 AB 00;" + "out 18EC8081#FF 09 FF FF FF 00 AB 00; none";
 
@@ -365,6 +376,8 @@ private slots:
         a.engine->claim(1, 0x80, holderName);
         bus.wait(250);
         bus.log.clear();
+        for (auto& n : bus.nodes)
+            n->delivered.clear();
         b.engine->claim(2, 0x80, newcomerName);
         bus.wait(250);
         QCOMPARE(int(a.engine->claimState(1)), holderState);
@@ -384,6 +397,18 @@ private slots:
                                      claimFrame(254, newcomerName)}
                        : QStringList{claimFrame(0x80, newcomerName), claimFrame(254, holderName)};
         QCOMPARE(bus.log, expected);
+        // Every engine's clients see the claims, their own too, in bus order.
+        for (auto& n : bus.nodes) {
+            QStringList seen;
+            for (const Message& m : n->delivered) {
+                CanFrame f;
+                f.id = encodeId(m.priority, m.pgn, m.source, m.destination);
+                f.length = uint8_t(m.data.size());
+                std::copy(m.data.begin(), m.data.end(), f.data.begin());
+                seen << frameText(f);
+            }
+            QCOMPARE(seen, expected);
+        }
     }
 
     void sixteenAddresses() {

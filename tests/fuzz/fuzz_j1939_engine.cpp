@@ -34,7 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ManualClock clock;
     std::size_t accepted = 0, completed = 0;
     EngineCallbacks cb;
-    cb.transmit = [](const CanFrame& f) { check(f.length <= 8); };
+    std::vector<CanFrame> sent; // to feed back when the owner loops frames back
+    Input in{{data, size}};
+    const bool ownerLoops = in.next() & 1;
+    cb.transmit = [&](const CanFrame& f) {
+        check(f.length <= 8);
+        if (ownerLoops)
+            sent.push_back(f);
+    };
     cb.deliver = [](const Message& m) { check(m.data.size() <= kMaxTransport); };
     cb.sendDone = [&](const SendCompletion&) { ++completed; };
     cb.claimChanged = [](const ClaimEvent&) {};
@@ -42,12 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.maxReceiveSessions = 8;
     options.maxPendingSends = 16;
     options.ctsWindow = 3;
+    options.ownerLoopsFramesBack = ownerLoops;
     Engine engine(clock, cb, options);
     engine.claim(1, 0x80, 0x2000000000000080);
     engine.claim(2, 0x81, 0x2000000000000081);
     engine.claim(3, 0x20, 0x2000000000000020);
 
-    Input in{{data, size}};
     uint8_t payload[kMaxTransport + 1] = {};
     while (!in.empty()) {
         const uint8_t op = in.next();
@@ -92,6 +99,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         }
+        // The bus takes the engine's frames; some are lost on the way back.
+        for (std::size_t i = 0; i < sent.size(); ++i)
+            if ((in.bytes.size() + i) % 7 != 0) {
+                const CanFrame f = sent[i]; // the engine may send more meanwhile
+                engine.onOwnFrame(f);
+            }
+        sent.clear();
         check(engine.receiveSessionCount() <= options.maxReceiveSessions);
         check(engine.receiveBufferedBytes() <= options.maxReceiveSessions * kMaxTransport);
         check(engine.pendingSendCount() <= options.maxPendingSends);
@@ -101,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < 2000 && engine.nextDeadline() != kNoDeadline; ++i) {
         clock.set(engine.nextDeadline());
         engine.poll();
+        sent.clear();
     }
     check(engine.nextDeadline() == kNoDeadline);
     check(engine.receiveSessionCount() == 0 && engine.pendingSendCount() == 0);

@@ -56,7 +56,8 @@ Engine::Engine(const Clock& clock, EngineCallbacks callbacks, EngineOptions opti
         Transport::Hooks{[this, stamped](const CanFrame& frame) {
                              const CanFrame f = stamped(frame);
                              callbacks_.transmit(f);
-                             loopback_.push_back(f);
+                             if (!options_.ownerLoopsFramesBack)
+                                 loopback_.push_back(f);
                          },
                          [this](Message&& m) { callbacks_.deliver(m); },
                          [this](const SendCompletion& c) { callbacks_.sendDone(c); },
@@ -83,14 +84,28 @@ void Engine::onFrame(const CanFrame& frame) {
     drainLoopback();
 }
 
+// Whether a single frame of this PGN reaches the clients as a message.
+bool Engine::deliverable(uint32_t pgn) const {
+    if (pgn == pgn::kTpConnectionManagement || pgn == pgn::kTpDataTransfer)
+        return false;
+    return pgn != pgn::kAddressClaimed || options_.deliverClaimFrames;
+}
+
+void Engine::onOwnFrame(const CanFrame& frame) {
+    if (!options_.ownerLoopsFramesBack || !frame.extended || frame.length > 8)
+        return;
+    const FrameId id = decodeId(frame.id);
+    if (id.pgn == pgn::kTpConnectionManagement || id.pgn == pgn::kTpDataTransfer)
+        transport_->onFrame(id, frame.bytes(), frame.timestamp, true, clock_.now());
+}
+
 // A frame on the bus, from another node or sent for a client (`ownSend`: the
 // clients have had it already).
 void Engine::handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend) {
     const Micros now = clock_.now();
     const std::span<const uint8_t> d = frame.bytes();
-    // The frame reaches the clients before the frames it makes this engine send.
-    const bool transportFrame = id.pgn == pgn::kTpConnectionManagement || id.pgn == pgn::kTpDataTransfer;
-    if (!ownSend && !transportFrame && (id.pgn != pgn::kAddressClaimed || options_.deliverClaimFrames))
+    // Delivered before any answer, in bus order.
+    if (!ownSend && deliverable(id.pgn))
         callbacks_.deliver(singleFrameMessage(frame, id, 0));
     switch (id.pgn) {
     case pgn::kTpConnectionManagement:
@@ -139,7 +154,8 @@ int Engine::send(const OutgoingMessage& message) {
     std::copy(m.data.begin(), m.data.end(), f.data.begin());
     f.timestamp = m.timestamp;
     callbacks_.transmit(f);
-    callbacks_.deliver(m);
+    if (deliverable(m.pgn))
+        callbacks_.deliver(m);
     callbacks_.sendDone({m.origin, 0, 0});
     handleFrame(f, decodeId(f.id), true);
     drainLoopback();

@@ -14,10 +14,10 @@
 // messages into the clients' queues); it must never call back into the engine.
 //
 // Frames the engine sends are also fed back to itself (a link never hands a
-// node its own frames), so the device's own clients act as nodes towards each
-// other: an RTS from one local owner to an address another protects is
-// answered by this engine, and a Request for Address Claimed from a client is
-// answered for every protected address.
+// node its own frames; see EngineOptions::ownerLoopsFramesBack), so the
+// device's own clients act as nodes towards each other: an RTS from one owner
+// to an address another protects is answered by this engine, and a Request
+// for Address Claimed from a client is answered for every protected address.
 #pragma once
 
 #include "j1939/j1939.h"
@@ -90,9 +90,12 @@ struct EngineCallbacks {
     // A message for the clients: single frames of other nodes, transfers
     // reassembled (answered or followed), and each message this engine sent
     // (once, whole, when it is done, with its origin). TP.CM/TP.DT frames
-    // are never delivered.
+    // are never delivered; claim frames as deliverClaimFrames says.
     std::function<void(const Message&)> deliver;
-    std::function<void(const SendCompletion&)> sendDone; // exactly once per accepted send
+    // Exactly once per accepted send, also when its client has gone
+    // meanwhile (ignore unknown origins). Sends still pending when the
+    // engine is destroyed get none.
+    std::function<void(const SendCompletion&)> sendDone;
     std::function<void(const ClaimEvent&)> claimChanged; // every change of a claim's state
 };
 
@@ -102,7 +105,8 @@ struct EngineOptions {
     uint8_t ctsWindow = 16;
     // The RTS's maximum-packets-per-CTS field when this engine sends (1..255).
     uint8_t rtsMaxPackets = 255;
-    // CTS re-requests of lost packets before a receive is aborted (reason 5).
+    // CTS re-requests of lost packets of one window before a receive is
+    // aborted (reason 5).
     uint8_t maxRetransmits = 2;
     // Transfers being received or followed at once; beyond it an RTS to us is
     // aborted (reason 2) and other transfers are not followed.
@@ -113,6 +117,11 @@ struct EngineOptions {
     // messages, those of other nodes and this engine's own (tagged with the
     // claim owner's token as origin, for the echo rule).
     bool deliverClaimFrames = true;
+    // Frames the engine transmits are fed back to it at once. With this set,
+    // the owner does it instead: it hands each transmitted frame to
+    // onOwnFrame() once the link has put it on the bus, so transfers between
+    // the device's own clients take the bus's time.
+    bool ownerLoopsFramesBack = false;
     // 0..153 ms delay of a Cannot Claim answering a Request; uniform random
     // source, replaceable for tests. Default: a fixed-seed generator.
     std::function<uint32_t()> random;
@@ -133,6 +142,10 @@ public:
     // A frame another node put on the link (frame.timestamp is kept on the
     // messages built from it). 11-bit frames are ignored.
     void onFrame(const CanFrame& frame);
+
+    // A frame this engine transmitted, now on the bus (only with
+    // ownerLoopsFramesBack; frames other than TP.CM/TP.DT are ignored).
+    void onOwnFrame(const CanFrame& frame);
 
     // Sends a message: 0..8 bytes as one frame, 9..1785 through the transport
     // protocol (BAM to global, RTS/CTS to one address). Transfers between the
@@ -173,6 +186,7 @@ public:
 
 private:
     void handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend);
+    bool deliverable(uint32_t pgn) const;
     void drainLoopback();
 
     const Clock& clock_;

@@ -101,7 +101,6 @@ void Transport::onTxControl(uint16_t channelKey, std::span<const uint8_t> d, Mic
         const uint8_t count = d[1];
         const uint8_t next = d[2];
         if (count == 0) {
-            s.holding = true;
             s.deadline = now + timeout::kT4;
             return;
         }
@@ -112,8 +111,6 @@ void Transport::onTxControl(uint16_t channelKey, std::span<const uint8_t> d, Mic
         }
         const uint8_t limit = std::min(s.packets, options_.rtsMaxPackets);
         sendPackets(s, next, std::min(count, limit));
-        s.holding = false;
-        s.started = true;
         s.deadline = now + timeout::kT3;
         return;
     }
@@ -314,7 +311,9 @@ void Transport::onData(const FrameId& id, std::span<const uint8_t> d, Micros tim
         unsigned firstMissing = 1;
         while (r.got[firstMissing])
             ++firstMissing;
-        if (firstMissing <= r.windowEnd && ++r.retransmits > options_.maxRetransmits) {
+        if (firstMissing > r.windowEnd) {
+            r.retransmits = 0; // the window is whole; the limit counts per window
+        } else if (++r.retransmits > options_.maxRetransmits) {
             emitAbort(r.priority, r.destination, r.source, r.pgn, abort_reason::kRetransmitLimit);
             receives_.erase(it);
             return;

@@ -46,8 +46,6 @@ private:
         Message message;
         uint8_t packets = 0;
         uint8_t nextBamPacket = 1;
-        bool holding = false;
-        bool started = false;
         Micros deadline = kNoDeadline;
     };
     struct TxChannel {
