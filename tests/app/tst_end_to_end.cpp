@@ -13,7 +13,9 @@
 #include "support/ui_helpers.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace testsupport;
@@ -123,6 +125,58 @@ private slots:
                                  5000);
         QTRY_VERIFY(transmit.itemText(res::kTransmitRowIds[1].count).toInt() > 3);
         QTRY_VERIFY(transmit.itemText(res::kTransmitRowIds[2].count).toInt() > 3);
+        clickItem(transmit, res::IDC_TX_START); // Stop
+    }
+
+    void truckTroubleCodesAndVinShowAsSingleLines() {
+        // DM1 comes by BAM once a second; TP.CM/TP.DT frames are never shown.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            received(
+                QStringLiteral("RXJ1939  \\d{8}  18FECA00    04  FF  6E  00  10  03  64  00  01  01\r\n")),
+            5000);
+        QVERIFY(!received(QStringLiteral("  1CE[BC]FF00  ")));
+    }
+
+    void longJ1939RowFromAFileComesBackOnceWhole() {
+        // Row 0: 100 bytes (0, 1, ... 99) of PGN 0xFF42 from F9 by BAM; row 1:
+        // a request to the engine for its VIN. Each sent once.
+        std::vector<uint8_t> file{'Z', 'T', 'R', 'P', 'A', 'T', 'X', 0, 0x20, 0x01, 0, 0};
+        const auto row = [&](std::vector<uint8_t> buffer) {
+            const auto n = buffer.size();
+            const uint8_t head[] = {0x03, uint8_t(n), uint8_t(n >> 8), 1, 0, 0, 0, 0, 0};
+            file.insert(file.end(), std::begin(head), std::end(head));
+            file.insert(file.end(), buffer.begin(), buffer.end());
+        };
+        std::vector<uint8_t> longMessage{0x42, 0xFF, 0x00, 0x06, 0xF9, 0x00};
+        for (int i = 0; i < 100; ++i)
+            longMessage.push_back(uint8_t(i));
+        row(longMessage);
+        row({0x00, 0xEA, 0x00, 0x06, 0xF9, 0x00, 0xEC, 0xFE, 0x00});
+        file.push_back(0xFF); // the third row is empty
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.zttxc"));
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(reinterpret_cast<const char*>(file.data()), qint64(file.size()));
+        out.close();
+
+        transmit::TransmitDlg& transmit = app_->mainWindow().transmitWindow();
+        {
+            FileDialogAnswer answer(path);
+            clickItem(transmit, res::IDC_TX_LOAD);
+        }
+        QVERIFY(transmit.isItemChecked(res::IDC_TX_ECHO));
+        clickItem(transmit, res::IDC_TX_START);
+        // A display line shows the first 22 data bytes.
+        QStringList first22;
+        for (int i = 0; i < 22; ++i)
+            first22 << QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
+        const QString echoed = QStringLiteral("RXJ1939  \\d{8}  18FF42F9    ") + first22.join("  ") + "\r\n";
+        QTRY_VERIFY_WITH_TIMEOUT(received(echoed), 5000);
+        // The VIN answer, by BAM from the engine: "1ZT..." and on.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            received(QStringLiteral("RXJ1939  \\d{8}  18FEEC00    31  5A  54  54  52  56  4B")), 5000);
+        QCOMPARE(receivedText().count(QRegularExpression(echoed)), 1);
         clickItem(transmit, res::IDC_TX_START); // Stop
     }
 

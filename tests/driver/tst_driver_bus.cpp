@@ -496,6 +496,35 @@ private slots:
             api.disconnect(id);
     }
 
+    // Long J1939 messages go through the transport protocol; the reader gets
+    // each once, whole, and a blocking send returns when the transfer ended.
+    void longJ1939MessagesArriveWhole_data() {
+        QTest::addColumn<int>("destination");
+        QTest::addColumn<int>("how");
+        QTest::addColumn<int>("delivered"); // destination byte as read
+        QTest::newRow("BAM to global") << 0xFF << 6 << 0xFF;
+        QTest::newRow("RTS/CTS to a claimed address") << 0x80 << 6 << 0x80;
+        QTest::newRow("bit 7 asks for BAM") << 0x80 << (0x80 | 6) << 0xFF;
+    }
+    void longJ1939MessagesArriveWhole() {
+        QFETCH(int, destination);
+        QFETCH(int, how);
+        QFETCH(int, delivered);
+        const int16_t tx = api.open(102, "J1939");
+        const int16_t rx = api.open(102, "J1939");
+        QCOMPARE(api.cmd(RP1210_Protect_J1939_Address, rx, {0x80, 1, 0, 0, 0, 0, 0, 0, 0, 0}), int16_t(0));
+        QCOMPARE(api.cmd(RP1210_Set_Message_Filtering_For_J1939, rx, {0x01, 0x00, 0xEF, 0, 0, 0, 0}),
+                 int16_t(0));
+        const Bytes data = filled(20, 1);
+        Bytes tx20 = j1939Tx(0xEF00, uint8_t(how), 0xF9, uint8_t(destination), data);
+        QCOMPARE(api.sendBytes(tx, tx20), int16_t(0)); // blocking: the transfer is over
+        const Bytes m = api.readOne(rx, false);
+        QCOMPARE(body(m), j1939Tx(0xEF00, 6, 0xF9, uint8_t(delivered), data));
+        QVERIFY(api.readOne(rx, false).empty()); // once, and no transport frames
+        api.disconnect(tx);
+        api.disconnect(rx);
+    }
+
     void claimsReleasedOnDisconnect() {
         const int16_t a = api.open(102, "J1939");
         const int16_t b = api.open(102, "J1939");
