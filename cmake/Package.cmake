@@ -4,14 +4,15 @@ set(CPACK_PACKAGE_NAME tarvik)
 set(CPACK_PACKAGE_VENDOR "Tarvik developers")
 set(CPACK_PACKAGE_CONTACT "Tarvik developers <tarvik@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "test tool for heavy-vehicle data links")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "test tool for heavy-vehicle data links
- Tarvik drives a vehicle network adapter through its maker's RP1210A driver
- library: it connects J1708, J1850 and J1939 clients, shows the messages
- that arrive, sets the driver's filters, and sends composed messages on a
- schedule.
- .
- It comes with its own RP1210A driver, a virtual adapter with a simulated
- truck on its buses, so it works without hardware.")
+# CPack puts the summary first and indents the lines; an empty line becomes
+# the paragraph break.
+set(CPACK_PACKAGE_DESCRIPTION "Tarvik drives a vehicle network adapter through its maker's RP1210A driver
+library: it connects J1708, J1850 and J1939 clients, shows the messages
+that arrive, sets the driver's filters, and sends composed messages on a
+schedule.
+
+It comes with its own RP1210A driver, a virtual adapter with a simulated
+truck on its buses, so it works without hardware.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
