@@ -6,6 +6,7 @@
 #include "connect/driver_binding.h"
 #include "connect/driver_selection.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -17,9 +18,8 @@ int fail(const std::string& what) {
 }
 
 bool isInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
-    const std::string text = path.string();
-    const std::string prefix = folder.string() + "/";
-    return text.compare(0, prefix.size(), prefix) == 0;
+    const auto [folderEnd, pathRest] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    return folderEnd == folder.end() && pathRest != path.end();
 }
 } // namespace
 
