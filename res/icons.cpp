@@ -74,27 +74,80 @@ void drawBall(QPainter& p, const QColor& colour) {
     p.drawEllipse(QRectF(4, 4, 24, 24));
 }
 
+QLinearGradient topToBottom(const QColor& top, const QColor& bottom) {
+    QLinearGradient gradient(0, 0, 0, 1);
+    gradient.setCoordinateMode(QGradient::ObjectBoundingMode);
+    gradient.setColorAt(0, top);
+    gradient.setColorAt(1, bottom);
+    return gradient;
+}
+
 void drawMain(QPainter& p) {
-    // A truck cab over a waveform: the tool's emblem.
-    p.setPen(QPen(QColor(30, 30, 30), 1.2));
-    p.setBrush(QColor(200, 60, 50));
-    p.drawRoundedRect(QRectF(3, 8, 17, 14), 2, 2);
-    p.setBrush(QColor(170, 210, 240));
-    p.drawRect(QRectF(13, 10, 5, 5));
-    p.setBrush(QColor(90, 90, 90));
-    p.drawRect(QRectF(20, 13, 9, 9));
-    p.setBrush(QColor(30, 30, 30));
-    p.drawEllipse(QRectF(6, 20, 6, 6));
-    p.drawEllipse(QRectF(20, 20, 6, 6));
-    QPainterPath wave;
-    wave.moveTo(2, 30);
-    for (int i = 0; i < 7; ++i) {
-        wave.lineTo(2 + i * 4 + 2, i % 2 ? 30 : 27);
-        wave.lineTo(2 + i * 4 + 4, i % 2 ? 30 : 27);
+    // A truck over a bus signal on a dark tile: the same picture as the
+    // desktop icon (dist/icons/tarvik.svg), drawn on its 256-unit canvas.
+    p.scale(32.0 / 256, 32.0 / 256);
+    const QColor outline(0x0f, 0x1a, 0x22);
+    p.setPen(Qt::NoPen);
+    p.setBrush(topToBottom(QColor(0x35, 0x56, 0x6b), QColor(0x1b, 0x2c, 0x38)));
+    p.drawRoundedRect(QRectF(12, 12, 232, 232), 44, 44);
+
+    p.setPen(QPen(outline, 5, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin));
+    p.setBrush(topToBottom(QColor(0xf5, 0xf8, 0xfa), QColor(0xcd, 0xd8, 0xdf)));
+    p.drawRoundedRect(QRectF(32, 60, 116, 94), 10, 10);
+    QPainterPath cab;
+    cab.moveTo(156, 80);
+    cab.lineTo(190, 80);
+    cab.quadTo(198, 80, 203, 87);
+    cab.lineTo(220, 112);
+    cab.quadTo(224, 118, 224, 126);
+    cab.lineTo(224, 146);
+    cab.quadTo(224, 154, 216, 154);
+    cab.lineTo(156, 154);
+    cab.closeSubpath();
+    p.setBrush(topToBottom(QColor(0xea, 0x5a, 0x4f), QColor(0xb8, 0x32, 0x2b)));
+    p.drawPath(cab);
+    QPainterPath window;
+    window.moveTo(168, 92);
+    window.lineTo(188, 92);
+    window.quadTo(192, 92, 195, 96);
+    window.lineTo(207, 114);
+    window.lineTo(168, 114);
+    window.closeSubpath();
+    p.setPen(QPen(outline, 4, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin));
+    p.setBrush(QColor(0xa9, 0xd8, 0xf5));
+    p.drawPath(window);
+
+    p.setPen(Qt::NoPen);
+    p.setBrush(outline);
+    p.drawRoundedRect(QRectF(26, 152, 204, 12), 4, 4);
+    for (qreal x : {72.0, 190.0}) {
+        p.setPen(QPen(outline, 4));
+        p.setBrush(QColor(0x20, 0x27, 0x2c));
+        p.drawEllipse(QPointF(x, 166), 20, 20);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0xb6, 0xc3, 0xcb));
+        p.drawEllipse(QPointF(x, 166), 8, 8);
     }
-    p.setPen(QPen(QColor(40, 150, 60), 1.5));
+
+    const QPolygonF signal({{30, 216},
+                            {56, 216},
+                            {56, 198},
+                            {82, 198},
+                            {82, 216},
+                            {108, 216},
+                            {108, 198},
+                            {122, 198},
+                            {122, 216},
+                            {148, 216},
+                            {148, 198},
+                            {174, 198},
+                            {174, 216},
+                            {200, 216},
+                            {200, 198},
+                            {226, 198}});
+    p.setPen(QPen(QColor(0x5f, 0xdc, 0x6e), 9, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
-    p.drawPath(wave);
+    p.drawPolyline(signal);
 }
 
 void drawRxPicture(QPainter& p) {

@@ -25,6 +25,10 @@ bool TarvikApp::initInstance() {
 int runTarvik(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvik"));
+    // Every window without an icon of its own shows the program's; the desktop
+    // file name lets a Wayland desktop match the windows to the menu entry.
+    QApplication::setWindowIcon(res::loadIcon(res::IDI_MAIN_LARGE));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarvik"));
     // Tool windows stay when the main window hides; the process ends only
     // through the main window's Close.
     QApplication::setQuitOnLastWindowClosed(false);
