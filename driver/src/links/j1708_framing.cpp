@@ -27,43 +27,58 @@ Split splitBurst(std::span<const uint8_t> burst) {
     std::vector<uint8_t> prefix(n + 1, 0);
     for (size_t i = 0; i < n; ++i)
         prefix[i + 1] = static_cast<uint8_t>(prefix[i] + burst[i]);
-    // best[i]: (bytes covered, messages) of the best split of the suffix from i.
+    // best[j]: the best split of the first j bytes. Most bytes covered, then
+    // most messages, then the first message starting earliest and the last
+    // ending latest: an idle gap came before and after the burst, so its
+    // ends most likely are message ends.
     struct Best {
         size_t covered = 0;
         size_t messages = 0;
-        size_t next = 0; // end of the message starting at i, or 0 to skip byte i
+        size_t firstStart = 0;
+        size_t lastEnd = 0;
+        size_t from = 0; // start of the message ending at j
+        bool took = false;
+        bool operator>(const Best& o) const {
+            if (covered != o.covered)
+                return covered > o.covered;
+            if (messages != o.messages)
+                return messages > o.messages;
+            if (firstStart != o.firstStart)
+                return firstStart < o.firstStart;
+            return lastEnd > o.lastEnd;
+        }
     };
     std::vector<Best> best(n + 1);
-    const auto better = [](size_t c1, size_t m1, const Best& b) {
-        return c1 > b.covered || (c1 == b.covered && m1 > b.messages);
-    };
-    for (size_t i = n; i-- > 0;) {
-        best[i] = {best[i + 1].covered, best[i + 1].messages, 0};
-        const size_t last = std::min(n, i + kMaxMessage);
-        for (size_t j = i + kMinMessage; j <= last; ++j) {
+    for (size_t j = 1; j <= n; ++j) {
+        best[j] = best[j - 1];
+        best[j].took = false;
+        const size_t first = j > kMaxMessage ? j - kMaxMessage : 0;
+        for (size_t i = first; i + kMinMessage <= j; ++i) {
             if (prefix[j] != prefix[i])
                 continue;
-            const size_t covered = best[j].covered + (j - i);
-            const size_t messages = best[j].messages + 1;
-            if (better(covered, messages, best[i]))
-                best[i] = {covered, messages, j};
+            const Best& before = best[i];
+            const Best take{before.covered + (j - i),
+                            before.messages + 1,
+                            before.messages > 0 ? before.firstStart : i,
+                            j,
+                            i,
+                            true};
+            if (take > best[j])
+                best[j] = take;
         }
     }
     Split split;
-    size_t i = 0;
-    size_t skipped = 0;
-    while (i < n) {
-        if (best[i].next == 0) {
-            ++i;
-            ++skipped;
-            continue;
+    split.tailBegin = best[n].messages > 0 ? best[n].lastEnd : 0;
+    for (size_t j = split.tailBegin; j > 0;) {
+        if (best[j].took) {
+            split.messages.push_back({best[j].from, j});
+            j = best[j].from;
+        } else {
+            --j;
         }
-        split.dropped += skipped;
-        skipped = 0;
-        split.messages.push_back({i, best[i].next});
-        i = best[i].next;
-        split.tailBegin = i;
     }
+    std::reverse(split.messages.begin(), split.messages.end());
+    split.dropped = split.tailBegin - best[n].covered;
     return split;
 }
 
