@@ -118,6 +118,8 @@ private slots:
             << fromHex("80be00c2 80541235e6 80541234e6") << QStringList{"80be00c2", "80541234e6"} << 5 << 0;
         QTest::newRow("noise before, start of the next after")
             << fromHex("1122 80be00c2 8054") << QStringList{"80be00c2"} << 2 << 2;
+        QTest::newRow("same MID twice, corrupted one after")
+            << fromHex("80541234e6 80be00c2 80541235e6") << QStringList{"80541234e6", "80be00c2"} << 0 << 5;
         QTest::newRow("too short to be a message") << fromHex("8080") << QStringList{} << 0 << 2;
     }
     void j1708Split() {

@@ -211,8 +211,8 @@ private slots:
         if (::if_nametoindex("vcan0") == 0)
             QSKIP("no vcan0 on this machine (modprobe vcan; ip link add vcan0 type vcan; ip link set vcan0 "
                   "up)");
-        zt::SocketCanLink a("vcan0"), b("vcan0");
         Recorder seenA, seenB;
+        zt::SocketCanLink a("vcan0"), b("vcan0");
         const zt::LinkError error = a.open(seenA.frameHandler(), seenA.stateHandler());
         QVERIFY2(!error, error.text.c_str());
         QVERIFY(!b.open(seenB.frameHandler(), seenB.stateHandler()));

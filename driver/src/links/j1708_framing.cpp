@@ -27,58 +27,87 @@ Split splitBurst(std::span<const uint8_t> burst) {
     std::vector<uint8_t> prefix(n + 1, 0);
     for (size_t i = 0; i < n; ++i)
         prefix[i + 1] = static_cast<uint8_t>(prefix[i] + burst[i]);
-    // best[j]: the best split of the first j bytes. Most bytes covered, then
-    // most messages, then the first message starting earliest and the last
-    // ending latest: an idle gap came before and after the burst, so its
-    // ends most likely are message ends.
+    // The best split of the first j bytes: most bytes covered, then most
+    // messages, then the fewest runs of uncovered bytes (messages on a line
+    // follow each other), then the first message starting earliest and the
+    // last ending latest (an idle gap came before and after the burst). The
+    // later rules settle the rotations of a valid message, which are valid
+    // too when the next message starts with the same MID. Two tables keep the
+    // run count exact: ended[j] ends with a message at j, open[j] with an
+    // uncovered byte.
     struct Best {
         size_t covered = 0;
         size_t messages = 0;
+        size_t gaps = 0;
         size_t firstStart = 0;
         size_t lastEnd = 0;
-        size_t from = 0; // start of the message ending at j
-        bool took = false;
+        size_t from = 0;        // ended: the message's start; open: j - 1
+        bool fromEnded = false; // which table `from` refers to
+        bool valid = false;
         bool operator>(const Best& o) const {
+            if (valid != o.valid)
+                return valid;
             if (covered != o.covered)
                 return covered > o.covered;
             if (messages != o.messages)
                 return messages > o.messages;
+            if (gaps != o.gaps)
+                return gaps < o.gaps;
             if (firstStart != o.firstStart)
                 return firstStart < o.firstStart;
             return lastEnd > o.lastEnd;
         }
     };
-    std::vector<Best> best(n + 1);
+    std::vector<Best> ended(n + 1), open(n + 1);
+    ended[0].valid = true; // the start of the burst is a boundary
     for (size_t j = 1; j <= n; ++j) {
-        best[j] = best[j - 1];
-        best[j].took = false;
+        if (ended[j - 1].valid) {
+            open[j] = ended[j - 1];
+            ++open[j].gaps;
+            open[j].fromEnded = true;
+        }
+        if (open[j - 1].valid) {
+            Best stay = open[j - 1];
+            stay.fromEnded = false;
+            if (stay > open[j])
+                open[j] = stay;
+        }
+        open[j].from = j - 1;
         const size_t first = j > kMaxMessage ? j - kMaxMessage : 0;
         for (size_t i = first; i + kMinMessage <= j; ++i) {
             if (prefix[j] != prefix[i])
                 continue;
-            const Best& before = best[i];
-            const Best take{before.covered + (j - i),
-                            before.messages + 1,
-                            before.messages > 0 ? before.firstStart : i,
-                            j,
-                            i,
-                            true};
-            if (take > best[j])
-                best[j] = take;
+            for (const bool fromEnded : {true, false}) {
+                const Best& before = fromEnded ? ended[i] : open[i];
+                if (!before.valid)
+                    continue;
+                const Best take{before.covered + (j - i),
+                                before.messages + 1,
+                                before.gaps,
+                                before.messages > 0 ? before.firstStart : i,
+                                j,
+                                i,
+                                fromEnded,
+                                true};
+                if (take > ended[j])
+                    ended[j] = take;
+            }
         }
     }
+    const bool endsEnded = !(open[n] > ended[n]);
+    const Best& final = endsEnded ? ended[n] : open[n];
     Split split;
-    split.tailBegin = best[n].messages > 0 ? best[n].lastEnd : 0;
-    for (size_t j = split.tailBegin; j > 0;) {
-        if (best[j].took) {
-            split.messages.push_back({best[j].from, j});
-            j = best[j].from;
-        } else {
-            --j;
-        }
+    split.tailBegin = final.messages > 0 ? final.lastEnd : 0;
+    split.dropped = split.tailBegin - final.covered;
+    bool inEnded = endsEnded;
+    for (size_t j = n; j > 0;) {
+        const Best& b = inEnded ? ended[j] : open[j];
+        if (inEnded)
+            split.messages.push_back({b.from, j});
+        inEnded = b.fromEnded;
+        j = b.from;
     }
     std::reverse(split.messages.begin(), split.messages.end());
-    split.dropped = split.tailBegin - best[n].covered;
     return split;
 }
 
