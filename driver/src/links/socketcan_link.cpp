@@ -201,18 +201,25 @@ void SocketCanLink::handleErrorFrame(uint32_t canId, const uint8_t* data) {
         setState(BusState::ErrorActive, {});
 }
 
-// Returns false when nothing more can be read now (or ever: gone_ is set).
-bool SocketCanLink::receiveOne() {
-    can_frame in{};
-    iovec io{&in, sizeof in};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(scm_timestamping)) + 64];
-    msghdr message{};
-    message.msg_iov = &io;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    const ssize_t n = ::recvmsg(fd_.get(), &message, MSG_DONTWAIT);
-    if (n < 0) {
+// Receives up to a batch of records in one call. Returns false when nothing
+// more can be read now (or ever: gone_ is set).
+bool SocketCanLink::receiveBatch() {
+    constexpr unsigned kBatch = 32;
+    constexpr size_t kControl = CMSG_SPACE(sizeof(scm_timestamping)) + 64;
+    can_frame in[kBatch];
+    iovec io[kBatch];
+    alignas(cmsghdr) char control[kBatch][kControl];
+    mmsghdr messages[kBatch];
+    for (unsigned i = 0; i < kBatch; ++i) {
+        io[i] = {&in[i], sizeof in[i]};
+        messages[i] = {};
+        messages[i].msg_hdr.msg_iov = &io[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+        messages[i].msg_hdr.msg_control = control[i];
+        messages[i].msg_hdr.msg_controllen = kControl;
+    }
+    const int count = ::recvmmsg(fd_.get(), messages, kBatch, MSG_DONTWAIT, nullptr);
+    if (count < 0) {
         const int err = errno;
         if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR)
             return false;
@@ -225,20 +232,29 @@ bool SocketCanLink::receiveOne() {
                  {ERR_HARDWARE_NOT_RESPONDING, interface_ + " is gone: " + std::strerror(err)});
         return false;
     }
-    if (n == 0) { // the peer of a socketpair closed
-        gone_ = true;
-        setState(BusState::BusOff, {ERR_HARDWARE_NOT_RESPONDING, interface_ + " is gone"});
-        return false;
-    }
     const Micros steadyNow = systemClock().now();
-    if (static_cast<size_t>(n) != sizeof in || (message.msg_flags & MSG_TRUNC) ||
-        (in.can_id & CAN_RTR_FLAG) || in.can_dlc > CAN_MAX_DLEN) {
+    const Micros realNow = kernelTimestamps_ ? realtimeNow() : 0;
+    for (int i = 0; i < count; ++i) {
+        if (messages[i].msg_len == 0) { // the peer of a socketpair closed
+            gone_ = true;
+            setState(BusState::BusOff, {ERR_HARDWARE_NOT_RESPONDING, interface_ + " is gone"});
+            return false;
+        }
+        handleRecord(in[i], messages[i].msg_len, messages[i].msg_hdr, steadyNow, realNow);
+    }
+    return count == static_cast<int>(kBatch);
+}
+
+void SocketCanLink::handleRecord(const can_frame& in, size_t length, msghdr& message, Micros steadyNow,
+                                 Micros realNow) {
+    if (length != sizeof in || (message.msg_flags & MSG_TRUNC) || (in.can_id & CAN_RTR_FLAG) ||
+        in.can_dlc > CAN_MAX_DLEN) {
         ++skipped_;
-        return true;
+        return;
     }
     if (in.can_id & CAN_ERR_FLAG) {
         handleErrorFrame(in.can_id, in.data);
-        return true;
+        return;
     }
     CanFrame frame;
     frame.extended = (in.can_id & CAN_EFF_FLAG) != 0;
@@ -251,7 +267,6 @@ bool SocketCanLink::receiveOne() {
             continue;
         scm_timestamping stamps{};
         std::memcpy(&stamps, CMSG_DATA(c), sizeof stamps);
-        const Micros realNow = realtimeNow();
         // ts[2] is the raw hardware stamp, ts[0] the kernel's software stamp.
         const timespec& best = plausible(stamps.ts[2], realNow) ? stamps.ts[2] : stamps.ts[0];
         if (plausible(best, realNow))
@@ -259,7 +274,6 @@ bool SocketCanLink::receiveOne() {
     }
     if (onFrame_)
         onFrame_(frame);
-    return true;
 }
 
 void SocketCanLink::readLoop() {
@@ -272,7 +286,7 @@ void SocketCanLink::readLoop() {
             return;
         if (fds[0].revents & POLLNVAL)
             return;
-        while (open_.load() && receiveOne()) {
+        while (open_.load() && receiveBatch()) {
         }
     }
 }

@@ -8,9 +8,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <linux/can.h>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
 
 namespace zt {
@@ -50,7 +52,8 @@ private:
     LinkError openSocket();
     void configureSocket();
     void readLoop();
-    bool receiveOne();
+    bool receiveBatch();
+    void handleRecord(const can_frame& in, size_t length, msghdr& message, Micros steadyNow, Micros realNow);
     void handleErrorFrame(uint32_t canId, const uint8_t* data);
     void setState(BusState state, const LinkError& error);
 
