@@ -1,6 +1,8 @@
 // The pure protocol code of the serial links: the Lawicel line parser fed in
-// chunks of every size, and the J1708 burst splitter and idle-time framer.
+// chunks of every size, the J1708 burst splitter and idle-time framer; and
+// how ini values name the real links.
 #include "links/j1708_framing.h"
+#include "links/real_links.h"
 #include "links/slcan_protocol.h"
 
 #include <QtTest>
@@ -169,6 +171,41 @@ private slots:
         framer.poll(pollAt, out);
         QCOMPARE(describe(out), messages);
         QCOMPARE(int(framer.droppedBytes()), dropped);
+    }
+
+    void realLinkValues_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("result"); // the link's name, or the error text
+        QTest::newRow("socketcan") << "CAN"
+                                   << "socketcan:can0"
+                                   << "socketcan:can0";
+        QTest::newRow("slcan with a baud rate") << "CAN"
+                                                << "slcan:/dev/ttyUSB0@115200"
+                                                << "slcan:/dev/ttyUSB0";
+        QTest::newRow("J1708 serial") << "J1708"
+                                      << "serial:/dev/ttyUSB1"
+                                      << "serial:/dev/ttyUSB1";
+        QTest::newRow("no target") << "CAN"
+                                   << "socketcan"
+                                   << "CAN=socketcan needs a target, e.g. CAN=socketcan:can0";
+        QTest::newRow("unknown kind") << "J1708"
+                                      << "rs232:/dev/ttyS0"
+                                      << "unknown J1708 link \"rs232:/dev/ttyS0\"";
+    }
+    void realLinkValues() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, result);
+        zt::LinkError error;
+        std::string name;
+        if (key == "CAN") {
+            if (auto link = zt::makeRealCanLink(value.toStdString(), 250000, error))
+                name = link->name();
+        } else if (auto link = zt::makeRealJ1708Link(value.toStdString(), error)) {
+            name = link->name();
+        }
+        QCOMPARE(QString::fromStdString(error ? error.text : name), result);
     }
 };
 
