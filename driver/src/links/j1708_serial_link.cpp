@@ -145,8 +145,10 @@ bool J1708SerialLink::waitForIdleLine(Micros idle) {
 }
 
 int J1708SerialLink::send(std::span<const uint8_t> message, int priority) {
-    if (message.size() < 2 || message.size() > j1708::kMaxMessage)
+    if (message.size() > j1708::kMaxMessage)
         return ERR_MESSAGE_TOO_LONG;
+    if (message.size() < j1708::kMinMessage)
+        return ERR_INVALID_COMMAND;
     std::lock_guard sending(sendMutex_);
     if (!open_.load() || gone_.load())
         return ERR_HARDWARE_NOT_RESPONDING;

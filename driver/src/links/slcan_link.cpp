@@ -123,8 +123,7 @@ int SlcanLink::send(const CanFrame& frame) {
 }
 
 void SlcanLink::markGone() {
-    if (gone_.exchange(true) && state_.load() == BusState::BusOff)
-        return;
+    gone_ = true;
     state_ = BusState::BusOff;
     if (onState_)
         onState_(BusState::BusOff, {ERR_HARDWARE_NOT_RESPONDING, path_ + " was unplugged"});
