@@ -154,6 +154,7 @@ void Framer::feed(std::span<const uint8_t> bytes, Micros now, std::vector<Messag
 void Framer::poll(Micros now, std::vector<Message>& out) {
     if (burstOpen_ && now - lastByte_ >= kEndOfMessageIdle) {
         burstOpen_ = false;
+        ++burstsEnded_;
         splitPending(lastByte_, out, false);
     }
     if (!burstOpen_ && !pending_.empty() && now - lastByte_ >= kTailHold) {

@@ -70,6 +70,8 @@ public:
     Micros lastByteTime() const { return lastByte_; }
 
     uint64_t droppedBytes() const { return dropped_; }
+    // Bursts ended by an idle line so far.
+    uint64_t burstsEnded() const { return burstsEnded_; }
 
 private:
     void splitPending(Micros now, std::vector<Message>& out, bool keepRecent);
@@ -78,6 +80,7 @@ private:
     bool burstOpen_ = false;
     Micros lastByte_ = -1;
     uint64_t dropped_ = 0;
+    uint64_t burstsEnded_ = 0;
 };
 
 } // namespace zt::j1708

@@ -104,6 +104,7 @@ void J1708SerialLink::readLoop() {
             continue;
         if (r < 0 || (fds[1].revents & POLLIN))
             return;
+        const uint64_t burstsBefore = framer_.burstsEnded();
         if (r > 0) {
             const ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
             if (n == 0 || (n < 0 && (isDeviceGone(errno) || (fds[0].revents & (POLLHUP | POLLERR))))) {
@@ -115,6 +116,10 @@ void J1708SerialLink::readLoop() {
             if (n > 0) {
                 const Micros now = clock_.now();
                 lastByte_ = now;
+                {
+                    std::lock_guard lock(echoMutex_);
+                    echoBytesSeen_ += static_cast<size_t>(n);
+                }
                 framer_.feed({buffer, static_cast<size_t>(n)}, now, messages);
             }
         }
@@ -128,6 +133,18 @@ void J1708SerialLink::readLoop() {
             }
         }
         deliver(messages);
+        if (framer_.burstsEnded() != burstsBefore) {
+            // The line went idle after our message's wire time and at least
+            // as many bytes as we sent, none of them our message intact: it
+            // collided.
+            std::lock_guard lock(echoMutex_);
+            if (!expectedEcho_.empty() && lateEchoUntil_ < 0 && !echoMatched_ &&
+                echoBytesSeen_ >= expectedEcho_.size() &&
+                now - echoWritten_ >= wireTime(expectedEcho_.size())) {
+                echoFailed_ = true;
+                echoArrived_.notify_all();
+            }
+        }
     }
 }
 
@@ -160,6 +177,9 @@ int J1708SerialLink::send(std::span<const uint8_t> message, int priority) {
             std::lock_guard lock(echoMutex_);
             expectedEcho_.assign(message.begin(), message.end());
             echoMatched_ = false;
+            echoFailed_ = false;
+            echoBytesSeen_ = 0;
+            echoWritten_ = clock_.now();
             lateEchoUntil_ = -1;
         }
         const Micros writeDeadline = systemClock().now() + wireTime(message.size()) + options_.echoMargin;
@@ -170,7 +190,8 @@ int J1708SerialLink::send(std::span<const uint8_t> message, int priority) {
         }
         std::unique_lock lock(echoMutex_);
         const auto wait = std::chrono::microseconds(wireTime(message.size()) + options_.echoMargin);
-        echoArrived_.wait_for(lock, wait, [&] { return echoMatched_ || gone_.load() || !open_.load(); });
+        echoArrived_.wait_for(lock, wait,
+                              [&] { return echoMatched_ || echoFailed_ || gone_.load() || !open_.load(); });
         if (echoMatched_)
             return 0;
         if (gone_.load() || !open_.load())
