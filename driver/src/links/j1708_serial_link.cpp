@@ -134,13 +134,11 @@ void J1708SerialLink::readLoop() {
         }
         deliver(messages);
         if (framer_.burstsEnded() != burstsBefore) {
-            // The line went idle after our message's wire time and at least
-            // as many bytes as we sent, none of them our message intact: it
-            // collided.
+            // The line went idle after at least as many bytes as we sent, none
+            // of them our message intact: it collided.
             std::lock_guard lock(echoMutex_);
             if (!expectedEcho_.empty() && lateEchoUntil_ < 0 && !echoMatched_ &&
-                echoBytesSeen_ >= expectedEcho_.size() &&
-                now - echoWritten_ >= wireTime(expectedEcho_.size())) {
+                echoBytesSeen_ >= expectedEcho_.size()) {
                 echoFailed_ = true;
                 echoArrived_.notify_all();
             }
@@ -179,7 +177,6 @@ int J1708SerialLink::send(std::span<const uint8_t> message, int priority) {
             echoMatched_ = false;
             echoFailed_ = false;
             echoBytesSeen_ = 0;
-            echoWritten_ = clock_.now();
             lateEchoUntil_ = -1;
         }
         const Micros writeDeadline = systemClock().now() + wireTime(message.size()) + options_.echoMargin;

@@ -64,7 +64,6 @@ private:
     bool echoMatched_ = false;          // guarded by echoMutex_
     bool echoFailed_ = false;           // guarded by echoMutex_: the line went idle without it
     size_t echoBytesSeen_ = 0;          // guarded by echoMutex_: bytes read since the write
-    Micros echoWritten_ = 0;            // guarded by echoMutex_
     Micros lateEchoUntil_ = -1;         // guarded by echoMutex_: swallow a late echo until then
 
     std::atomic<Micros> lastByte_{-1};
