@@ -1,6 +1,7 @@
 #pragma once
 // The program's icons, drawn in code so they scale and need no image files.
 #include <QIcon>
+#include <QString>
 
 namespace res {
 
@@ -32,6 +33,10 @@ void loadSwitchIcons();
 const SwitchIcons& switchIcons();
 inline const QIcon& switchIcon(bool hexMode) {
     return hexMode ? switchIcons().hex : switchIcons().dec;
+}
+// What the switch's picture says, for assistive technology.
+inline QString switchStateName(bool hexMode) {
+    return hexMode ? QStringLiteral("Hexadecimal") : QStringLiteral("Decimal");
 }
 
 } // namespace res

@@ -23,7 +23,7 @@ bool ProtocolDlg::onNotify(int id, platform::Notification code) {
 
 void ProtocolDlg::ToggleDisplayBase() {
     hexMode = !hexMode;
-    setItemIcon(res::IDC_DISPLAY_SWITCH, res::switchIcon(hexMode));
+    setItemIcon(res::IDC_DISPLAY_SWITCH, res::switchIcon(hexMode), res::switchStateName(hexMode));
     updateData(false);
 }
 

@@ -2,8 +2,9 @@
 
 #include <QEvent>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -21,6 +22,8 @@ void Edit::focusOutEvent(QFocusEvent* event) {
 
 MultiLineEdit::MultiLineEdit(QWidget* parent) : QPlainTextEdit(parent) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Tab leaves the box as in any dialog, so the keyboard never gets stuck.
+    setTabChangesFocus(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
@@ -39,10 +42,29 @@ void Picture::setIcon(const QIcon& icon) {
     setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(side > 0 ? std::min(side, 32) : 32));
 }
 
-void Picture::mouseReleaseEvent(QMouseEvent* event) {
-    QLabel::mouseReleaseEvent(event);
-    if (notify_ && isEnabled() && event->button() == Qt::LeftButton && rect().contains(event->pos()))
-        emit clicked();
+PictureButton::PictureButton(QWidget* parent) : QAbstractButton(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+QSize PictureButton::sizeHint() const {
+    return {36, 36};
+}
+
+void PictureButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const int side = std::min({width(), height(), 32});
+    QRect target(0, 0, side, side);
+    target.moveCenter(rect().center());
+    // Pressed, the picture sinks by a pixel as a button face would.
+    if (isDown())
+        target.translate(1, 1);
+    icon().paint(&painter, target, Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect();
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
 }
 
 UpDown::UpDown(QWidget* parent) : QWidget(parent), up_(new QToolButton(this)), down_(new QToolButton(this)) {
@@ -118,8 +140,13 @@ void UpDown::writeBuddy() {
     }
 }
 
+void UpDown::setStepsWhileBuddyDisabled(bool on) {
+    stepsWhileBuddyDisabled_ = on;
+    refreshArrows();
+}
+
 bool UpDown::effectivelyEnabled() const {
-    return isEnabled() && (!buddy_ || buddy_->isEnabled());
+    return isEnabled() && (stepsWhileBuddyDisabled_ || !buddy_ || buddy_->isEnabled());
 }
 
 void UpDown::refreshArrows() {
@@ -128,7 +155,8 @@ void UpDown::refreshArrows() {
 }
 
 void UpDown::step(int delta) {
-    // Like the native control, the arrows are dead while the buddy is disabled.
+    // Like the native control, the arrows are dead while the buddy is
+    // disabled, unless the window asked otherwise.
     if (!effectivelyEnabled())
         return;
     const int current = pos();

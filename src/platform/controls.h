@@ -1,8 +1,10 @@
 #pragma once
 // The platform's controls on Qt widgets: an edit that reports losing the
-// focus, a clickable picture, and an up-down control kept apart from the edit
-// it steps, with a notification before each change that its owner may veto.
+// focus, a picture, a picture that works as a button, and an up-down control
+// kept apart from the edit it steps, with a notification before each change
+// that its owner may veto.
 
+#include <QAbstractButton>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,16 +46,22 @@ public:
     explicit Picture(QWidget* parent = nullptr);
     void setIcon(const QIcon& icon);
     QIcon icon() const { return icon_; }
-    void setNotify(bool notify) { notify_ = notify; }
-signals:
-    void clicked();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     QIcon icon_;
-    bool notify_ = false;
+};
+
+// A picture the user clicks, such as a two-position switch: a button drawn
+// as its icon alone, so it takes the focus, answers Space and offers the
+// press action to assistive technology like any other button.
+class PictureButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit PictureButton(QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // The arrow pair of an up-down control. A press asks the owner first
@@ -84,6 +92,10 @@ public:
 
     void setDeltaHandler(DeltaHandler handler) { deltaHandler_ = std::move(handler); }
 
+    // Normally the arrows are dead while the buddy is disabled; a window can
+    // let them step a field that the user may not type into.
+    void setStepsWhileBuddyDisabled(bool on);
+
     // What one press of an arrow does; the arrow buttons and the buddy's
     // Up/Down keys call it, and so can tests.
     void step(int delta);
@@ -105,6 +117,7 @@ private:
     QToolButton* down_;
     QWidget* buddy_ = nullptr;
     bool autoBuddy_ = false;
+    bool stepsWhileBuddyDisabled_ = false;
     int low_ = 0;
     int high_ = 100;
     int position_ = 0;

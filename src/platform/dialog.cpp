@@ -16,6 +16,7 @@
 #include <QShowEvent>
 
 #include <algorithm>
+#include <memory>
 
 namespace platform {
 
@@ -43,6 +44,27 @@ QString fromWidgetText(const QString& text) {
 }
 
 int g_messageDepth = 0;
+
+testing::NotificationObserver& notificationObserver() {
+    static testing::NotificationObserver observer;
+    return observer;
+}
+
+// Edits and lists show values, not captions; their template text is the
+// initial value or the entries.
+bool hasCaption(const ControlSpec& spec) {
+    switch (spec.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefPushButton:
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton:
+    case ControlKind::Label:
+    case ControlKind::GroupBox:
+        return !spec.caption.isEmpty();
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
@@ -167,7 +189,7 @@ void DataExchange::check(int id, int& state) {
     if (save_)
         state = box->isChecked() ? 1 : 0;
     else if (box->isChecked() != (state != 0))
-        box->setChecked(state != 0);
+        dialog_.setCheckedQuietly(box, state != 0);
 }
 
 void DataExchange::check(int id, bool& state) {
@@ -202,10 +224,10 @@ void DataExchange::radio(int firstId, int& index) {
     }
     if (index >= 0 && index < buttons.size()) {
         if (!buttons[index]->isChecked())
-            buttons[index]->setChecked(true);
+            dialog_.setCheckedQuietly(buttons[index], true);
     } else if (group->checkedButton()) {
         group->setExclusive(false);
-        group->checkedButton()->setChecked(false);
+        dialog_.setCheckedQuietly(group->checkedButton(), false);
         group->setExclusive(true);
     }
 }
@@ -338,8 +360,11 @@ QWidget* Dialog::makeControl(const ControlSpec& spec) {
         break;
     }
     case ControlKind::Picture: {
+        if (spec.style & Notify) {
+            widget = new PictureButton(this);
+            break;
+        }
         auto* picture = new Picture(this);
-        picture->setNotify(spec.style & Notify);
         if (spec.style & Sunken)
             picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         widget = picture;
@@ -350,10 +375,13 @@ QWidget* Dialog::makeControl(const ControlSpec& spec) {
     widget->setEnabled(!(spec.style & Disabled));
     if (spec.style & Hidden)
         widget->hide();
-    const QString name = spec.accessibleName.isEmpty() ? plainCaption(caption) : spec.accessibleName;
-    if (!name.isEmpty() && spec.kind != ControlKind::Edit && spec.kind != ControlKind::MultiLineEdit)
-        widget->setAccessibleName(name);
-    else if (!spec.accessibleName.isEmpty())
+    // A control with a caption is named by its caption as it reads at the
+    // moment (Qt's default), so a caption the window changes is announced
+    // as shown; the template's descriptive name then describes it. Controls
+    // without a caption take the descriptive name.
+    if (hasCaption(spec))
+        widget->setAccessibleDescription(spec.accessibleName);
+    else
         widget->setAccessibleName(spec.accessibleName);
     if (spec.id != IDC_STATIC)
         widget->setObjectName(QStringLiteral("control%1").arg(spec.id));
@@ -392,8 +420,7 @@ void Dialog::build() {
         }
 
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            connect(button, &QAbstractButton::clicked, this,
-                    [this, id] { notify(id, Notification::Clicked); });
+            connectButton(button, id);
         } else if (auto* edit = qobject_cast<Edit*>(widget)) {
             connect(edit, &QLineEdit::textChanged, this,
                     [this, id] { notify(id, Notification::TextChanged); });
@@ -405,8 +432,6 @@ void Dialog::build() {
                     [this, id] { notify(id, Notification::FocusLost); });
         } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             connect(combo, &QComboBox::activated, this, [this, id] { notify(id, Notification::SelChanged); });
-        } else if (auto* picture = qobject_cast<Picture*>(widget)) {
-            connect(picture, &Picture::clicked, this, [this, id] { notify(id, Notification::Clicked); });
         } else if (auto* upDown = qobject_cast<UpDown*>(widget)) {
             upDown->setDeltaHandler([this, id](int position, int step) {
                 return notificationsOn_ && onUpDownDelta(id, position, step);
@@ -436,6 +461,40 @@ void Dialog::build() {
     }
     created_ = true;
     notificationsOn_ = true;
+}
+
+void Dialog::connectButton(QAbstractButton* button, int id) {
+    if (!button->isCheckable()) {
+        connect(button, &QAbstractButton::clicked, this, [this, id] { notify(id, Notification::Clicked); });
+        return;
+    }
+    // A box or radio button reports the user's toggle by any means: a click
+    // or Space, and also the accessible toggle action, which changes the
+    // state without a click. A click on a radio button that is already on
+    // changes nothing and is reported by the click itself; the program's own
+    // setting of the state is not reported at all.
+    auto toggledSincePress = std::make_shared<bool>(false);
+    connect(button, &QAbstractButton::pressed, this, [toggledSincePress] { *toggledSincePress = false; });
+    connect(button, &QAbstractButton::toggled, this, [this, id, button, toggledSincePress](bool checked) {
+        *toggledSincePress = true;
+        if (settingChecks_ > 0)
+            return;
+        // Of a radio group only the button turned on reports.
+        if (!checked && qobject_cast<QRadioButton*>(button))
+            return;
+        notify(id, Notification::Clicked);
+    });
+    connect(button, &QAbstractButton::clicked, this, [this, id, toggledSincePress] {
+        if (!*toggledSincePress)
+            notify(id, Notification::Clicked);
+        *toggledSincePress = false;
+    });
+}
+
+void Dialog::setCheckedQuietly(QAbstractButton* button, bool checked) {
+    ++settingChecks_;
+    button->setChecked(checked);
+    --settingChecks_;
 }
 
 int Dialog::doModal() {
@@ -558,17 +617,19 @@ void Dialog::setItemText(int id, const QString& text) {
     writer.text(id, value);
 }
 
-void Dialog::setItemIcon(int id, const QIcon& icon) {
+void Dialog::setItemIcon(int id, const QIcon& icon, const QString& stateName) {
     QWidget* widget = item(id);
     if (auto* button = qobject_cast<QAbstractButton*>(widget))
         button->setIcon(icon);
     else if (auto* shown = qobject_cast<Picture*>(widget))
         shown->setIcon(icon);
+    if (widget && !stateName.isEmpty() && widget->accessibleDescription() != stateName)
+        widget->setAccessibleDescription(stateName);
 }
 
 void Dialog::checkItem(int id, bool checked) {
     if (auto* box = button(id))
-        box->setChecked(checked);
+        setCheckedQuietly(box, checked);
 }
 
 bool Dialog::isItemChecked(int id) const {
@@ -601,7 +662,13 @@ bool Dialog::notify(int id, Notification code) {
             deferredTextChanges_.push_back(id);
         return false;
     }
+    if (notificationObserver() && notificationObserver()(*this, id, code))
+        return true;
     return onCommand(id, code);
+}
+
+void testing::setNotificationObserver(NotificationObserver observer) {
+    notificationObserver() = std::move(observer);
 }
 
 bool Dialog::onCommand(int id, Notification code) {

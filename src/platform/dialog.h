@@ -12,6 +12,7 @@
 #include <QIcon>
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <map>
 #include <optional>
@@ -136,7 +137,9 @@ public:
     // Sets a control's text at once; an edit reports the change even when
     // the text is the same, as the native controls do.
     void setItemText(int id, const QString& text);
-    void setItemIcon(int id, const QIcon& icon);
+    // A picture that shows a state (a two-position switch) gives the state
+    // in words too; assistive technology reads it as the description.
+    void setItemIcon(int id, const QIcon& icon, const QString& stateName = {});
     void checkItem(int id, bool checked);
     bool isItemChecked(int id) const;
     // Focus a control (selecting the text of an edit).
@@ -189,6 +192,9 @@ public:
 private:
     void build();
     void destroyControls();
+    void connectButton(QAbstractButton* button, int id);
+    // Sets a box or radio button without reporting it as the user's click.
+    void setCheckedQuietly(QAbstractButton* button, bool checked);
     QWidget* makeControl(const ControlSpec& spec);
 
     friend class DataExchange;
@@ -200,11 +206,19 @@ private:
     std::optional<int> endedBeforeExec_;
     bool notificationsOn_ = false;
     int refreshDepth_ = 0;
+    int settingChecks_ = 0;
     std::vector<int> deferredTextChanges_; // control ids, in order of change
     std::map<int, QWidget*> controls_;
     std::vector<QWidget*> allWidgets_;
     std::vector<QButtonGroup*> radioGroups_;
     std::map<int, QButtonGroup*> radioGroupOf_;
 };
+
+namespace testing {
+// Sees each notification before the window handles it; returning true keeps
+// it from the window. An empty function removes the observer.
+using NotificationObserver = std::function<bool(Dialog& dialog, int id, Notification code)>;
+void setNotificationObserver(NotificationObserver observer);
+} // namespace testing
 
 } // namespace platform

@@ -36,7 +36,7 @@ enum ControlStyle : unsigned {
     DigitsOnly = 1u << 2, // the edit accepts only the digits 0-9
     Group = 1u << 3,      // a radio button that starts a new group
     AutoBuddy = 1u << 4,  // the up-down writes its position into the buddy
-    Notify = 1u << 5,     // a picture or label that reports clicks
+    Notify = 1u << 5,     // a picture the user clicks: built as a focusable button
     AlignRight = 1u << 6, // an up-down placed inside the right end of its buddy
     Hidden = 1u << 7,
     RightText = 1u << 8, // text aligned right (labels, edits)

@@ -21,6 +21,10 @@ void Filt1708Dlg::doDataExchange(platform::DataExchange& dx) {
 
 bool Filt1708Dlg::onInitDialog() {
     J1708Dlg::onInitDialog();
+    // The PID edits stay disabled, but their arrows step the PID.
+    for (int id : {IDC_PID_HEX_SPIN, IDC_PID_DEC_SPIN})
+        if (platform::UpDown* arrows = upDown(id))
+            arrows->setStepsWhileBuddyDisabled(true);
     RestoreDisplayBase();
     return true;
 }

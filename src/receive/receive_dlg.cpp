@@ -129,7 +129,7 @@ void ReceiveDlg::onShowWindow(bool shown) {
 }
 
 void ReceiveDlg::showSwitchPicture() {
-    setItemIcon(res::IDC_RX_SWITCH, res::switchIcon(hexMode() != 0));
+    setItemIcon(res::IDC_RX_SWITCH, res::switchIcon(hexMode() != 0), res::switchStateName(hexMode() != 0));
 }
 
 bool ReceiveDlg::onNotify(int id, Notification code) {
@@ -193,8 +193,6 @@ void ReceiveDlg::startStop() {
 
 void ReceiveDlg::setStartStopCaption(bool runningNow) {
     setItemText(res::IDC_RX_START, runningNow ? QStringLiteral("&Stop") : QStringLiteral("&Start"));
-    if (QWidget* button = item(res::IDC_RX_START))
-        button->setAccessibleName(runningNow ? QStringLiteral("Stop") : QStringLiteral("Start"));
 }
 
 void ReceiveDlg::sendCommand(int16_t command, Protocol protocol, char* bytes, int16_t length) {

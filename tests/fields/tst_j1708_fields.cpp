@@ -24,7 +24,7 @@ void pasteInto(platform::Dialog& dialog, int id, const QString& text) {
 }
 
 bool showsIcon(platform::Dialog& dialog, bool hexMode) {
-    return dialog.picture(IDC_DISPLAY_SWITCH)->icon().cacheKey() == res::switchIcon(hexMode).cacheKey();
+    return dialog.button(IDC_DISPLAY_SWITCH)->icon().cacheKey() == res::switchIcon(hexMode).cacheKey();
 }
 
 } // namespace

@@ -237,7 +237,7 @@ private slots:
         w.doModal();
         QVERIFY(!w.hexMode);
         whenModalRuns([](platform::Dialog& d) {
-            QCOMPARE(d.picture(IDC_DISPLAY_SWITCH)->icon().cacheKey(), res::switchIcon(false).cacheKey());
+            QCOMPARE(d.button(IDC_DISPLAY_SWITCH)->icon().cacheKey(), res::switchIcon(false).cacheKey());
             QVERIFY(d.isItemEnabled(IDC_PGN_DEC) && !d.isItemEnabled(IDC_PGN_HEX));
             QCOMPARE(d.itemText(IDC_PGN_DEC), QStringLiteral("254"));
             QCOMPARE(d.itemText(IDC_IDENTIFIER), QStringLiteral("16646144"));

@@ -126,7 +126,7 @@ void TestReceiveFilters::j1708Window() {
         QCOMPARE(w.itemText(IDC_FILT1708_PID_MASK_HEX), QString("0"));
         QCOMPARE(w.itemText(IDC_FILT1708_PID_MASK_DEC), QString("0"));
         QVERIFY(w.isItemChecked(IDC_FILT1708_PASS));
-        QCOMPARE(w.picture(IDC_DISPLAY_SWITCH)->icon().cacheKey(), res::switchIcon(!decimal).cacheKey());
+        QCOMPARE(w.button(IDC_DISPLAY_SWITCH)->icon().cacheKey(), res::switchIcon(!decimal).cacheKey());
         clickItem(w, IDCANCEL);
     });
 }

@@ -1,6 +1,7 @@
 #include "support/ui_helpers.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QLineEdit>
@@ -94,6 +95,36 @@ void leaveItem(platform::Dialog& dialog, int id) {
     Q_ASSERT_X(widget, "leaveItem", "no such control");
     QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(widget, &event);
+}
+
+QString accessibleName(QWidget* widget) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? accessible->text(QAccessible::Name) : QString();
+}
+
+QString accessibleDescription(QWidget* widget) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible ? accessible->text(QAccessible::Description) : QString();
+}
+
+bool actAccessibly(QWidget* widget) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    QAccessibleActionInterface* actions = accessible ? accessible->actionInterface() : nullptr;
+    if (!actions)
+        return false;
+    const QStringList names = actions->actionNames();
+    QString chosen;
+    for (const QString& name :
+         {QAccessibleActionInterface::pressAction(), QAccessibleActionInterface::toggleAction()})
+        if (names.contains(name) && chosen.isEmpty())
+            chosen = name;
+    if (chosen.isEmpty())
+        return false;
+    actions->doAction(chosen);
+    // The press action shows the button down for a moment before it clicks.
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        return QTest::qWaitFor([button] { return !button->isDown(); }, 5000);
+    return true;
 }
 
 } // namespace testsupport

@@ -57,4 +57,12 @@ void pressArrow(platform::Dialog& dialog, int upDownId, int step, int count = 1)
 // Moves the focus away from the current control (a focus-lost notification).
 void leaveItem(platform::Dialog& dialog, int id);
 
+// What assistive technology reads as the control's name and description.
+QString accessibleName(QWidget* widget);
+QString accessibleDescription(QWidget* widget);
+// Does the control's own accessible action (Press or Toggle), as a screen
+// reader user would, and waits until a pressed button has come back up.
+// False when the control offers neither.
+bool actAccessibly(QWidget* widget);
+
 } // namespace testsupport
