@@ -113,6 +113,10 @@ int16_t RP1210_GetHardwareStatus(int16_t clientId, char* statusBuffer, int16_t b
 int16_t RP1210_GetErrorMsg(int16_t errorCode, char* description) {
     if (description == nullptr)
         return ERR_INVALID_COMMAND;
+    if (const std::string cause = zt::openErrorText(errorCode); !cause.empty()) {
+        std::snprintf(description, RP1210_ERROR_TEXT_SIZE, "%s", cause.c_str());
+        return RP1210_NO_ERRORS;
+    }
     for (const auto& e : kErrorTexts) {
         if (e.code == errorCode) {
             std::snprintf(description, RP1210_ERROR_TEXT_SIZE, "%s", e.text);

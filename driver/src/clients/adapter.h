@@ -145,6 +145,11 @@ struct Device {
     std::shared_ptr<DeviceStack> stack; // while the device has clients
 };
 
+// The text of the last device open that failed, kept until the next connect
+// opens a device; RP1210_GetErrorMsg gives it for that error code.
+void rememberOpenError(const LinkError& error);
+std::string openErrorText(int code); // empty when the last failure had another code
+
 class Adapter {
 public:
     static Adapter& instance();

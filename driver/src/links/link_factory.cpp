@@ -1,5 +1,6 @@
 #include "links/link_factory.h"
 
+#include "links/real_links.h"
 #include "links/virtual_can.h"
 #include "links/virtual_j1708.h"
 
@@ -23,8 +24,7 @@ DeviceLinks makeDeviceLinks(int deviceId, const LinkSettings& settings, Clock& c
         auto bus = std::make_shared<VirtualCanBus>(name, clock, settings.paced ? settings.canBitrate : 0);
         links.can = bus->attach();
         links.attachCan = [bus] { return bus->attach(); };
-    } else {
-        links.error = {ERR_INVALID_DEVICE, "unknown CAN link \"" + settings.can + "\""};
+    } else if (!(links.can = makeRealCanLink(settings.can, settings.canBitrate, links.error))) {
         return links;
     }
 
@@ -33,8 +33,7 @@ DeviceLinks makeDeviceLinks(int deviceId, const LinkSettings& settings, Clock& c
         auto bus = std::make_shared<VirtualJ1708Bus>(name, clock);
         links.j1708 = bus->attach();
         links.attachJ1708 = [bus] { return bus->attach(); };
-    } else {
-        links.error = {ERR_INVALID_DEVICE, "unknown J1708 link \"" + settings.j1708 + "\""};
+    } else if (!(links.j1708 = makeRealJ1708Link(settings.j1708, links.error))) {
         return links;
     }
     return links;
