@@ -39,14 +39,14 @@ std::string_view takeToken(std::string_view& s) {
     return token;
 }
 
-// "(seconds.fraction)": up to 13 digits of seconds so the microseconds fit in
+// "(seconds.fraction)": up to 12 digits of seconds so the microseconds fit in
 // 64 bits, 1 to 9 digits of fraction (candump writes 6).
 bool parseTime(std::string_view token, Micros& time) {
     if (token.size() < 5 || token.front() != '(' || token.back() != ')')
         return false;
     token = token.substr(1, token.size() - 2);
     const size_t dot = token.find('.');
-    if (dot == std::string_view::npos || dot == 0 || dot > 13 || token.size() - dot - 1 < 1 ||
+    if (dot == std::string_view::npos || dot == 0 || dot > 12 || token.size() - dot - 1 < 1 ||
         token.size() - dot - 1 > 9)
         return false;
     Micros seconds = 0;
