@@ -159,7 +159,10 @@ LinkError RecordingLink::open(FrameHandler onFrame, StateHandler onState) {
         },
         std::move(onState));
     if (error) {
-        close();
+        queue_.stop();
+        writer_.join();
+        ::close(fd_);
+        fd_ = -1;
         ::unlink(path.c_str());
     }
     return error;

@@ -47,7 +47,8 @@ public:
     // Makes the player look at the clock again and returns once it has played
     // every frame due by now (or the log has ended). The player sleeps for the
     // real time its clock says is left; a clock that moves by other means (a
-    // ManualClock) needs this call after each move.
+    // ManualClock) needs this call after each move. Unpaced, it waits for the
+    // end of the log (so never on an unpaced loop).
     void catchUp();
 
 private:
