@@ -61,9 +61,9 @@ int main(int argc, char** argv) {
     // Address Claimed with the engine's NAME, least significant byte first.
     recorder.send(frame(6, 0xEE00, {0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10}));
 
-    // DM1: amber warning lamp on; coolant temperature high (SPN 110, FMI 0)
-    // and oil pressure low (SPN 100, FMI 1).
-    const std::vector<uint8_t> dm1 = {0x04, 0xFF, 110, 0x00, 0x00, 0x01, 100, 0x00, 0x01, 0x03};
+    // DM1: amber warning lamp on; coolant temperature above normal (SPN 110,
+    // FMI 16, 3 times) and oil pressure low (SPN 100, FMI 1, once).
+    const std::vector<uint8_t> dm1 = {0x04, 0xFF, 0x6E, 0x00, 0x10, 0x03, 0x64, 0x00, 0x01, 0x01};
     for (int ms = 1; ms <= 10'000; ++ms) {
         clock.set(ms * zt::kMicrosPerMs);
         const double t = ms / 1000.0;
@@ -87,10 +87,10 @@ int main(int argc, char** argv) {
                 {uint8_t(coolant + 40), uint8_t(coolant + 30), lo(oil), hi(oil), 0xFF, 0xFF, 0xFF, 0xFF}));
         }
         // BAM: TP.CM, then one TP.DT every 50 ms.
-        if (ms % 1000 == 500)
+        if (ms % 1000 == 35)
             recorder.send(frame(7, 0xEC00, {0x20, uint8_t(dm1.size()), 0x00, 2, 0xFF, 0xCA, 0xFE, 0x00}));
         for (uint8_t packet = 1; packet <= 2; ++packet) {
-            if (ms % 1000 != 500 + 50 * packet)
+            if (ms % 1000 != 35 + 50 * packet)
                 continue;
             std::vector<uint8_t> dt(8, 0xFF);
             dt[0] = packet;
