@@ -513,6 +513,58 @@ private slots:
         api.disconnect(b);
         api.disconnect(c);
     }
+    // A non-blocking read on an empty queue waits up to the ini's bound so a
+    // polling reader does not spin, and returns as soon as a message is there.
+    // The long bound shows "at once": a reader that slept it out would take 10 s.
+    void emptyNonBlockingReadWaitsBounded_data() {
+        QTest::addColumn<int>("boundMicros");
+        QTest::addColumn<QByteArray>("when"); // "never", "queued", "during the wait"
+        QTest::addColumn<int>("minMs");
+        QTest::addColumn<int>("maxMs");
+        QTest::newRow("empty, waits out the bound") << 50000 << QByteArray("never") << 50 << 5000;
+        QTest::newRow("empty, bound 0") << 0 << QByteArray("never") << 0 << 5000;
+        QTest::newRow("message already queued") << 10000000 << QByteArray("queued") << 0 << 5000;
+        QTest::newRow("message arrives during the wait")
+            << 10000000 << QByteArray("during the wait") << 0 << 5000;
+    }
+    void emptyNonBlockingReadWaitsBounded() {
+        QFETCH(int, boundMicros);
+        QFETCH(QByteArray, when);
+        QFETCH(int, minMs);
+        QFETCH(int, maxMs);
+        const std::string ini =
+            "[VendorInformation]\nEmptyReadWaitMicroseconds=" + std::to_string(boundMicros) +
+            "\n[DeviceInformation1]\nDeviceID=102\n[ProtocolInformation1]\n"
+            "ProtocolString=J1939\nDevices=102\n";
+        LibraryCopy copy("readwait", &ini);
+        DriverApi d;
+        QVERIFY(d.load(copy.path));
+        const int16_t tx = d.open(102, "J1939");
+        const int16_t rx = d.open(102, "J1939");
+        const Bytes message = j1939Tx(0xFEF1, 6, 0x21, 0, {1, 2, 3});
+        if (when == "queued")
+            QCOMPARE(d.sendBytes(tx, message), int16_t(0));
+        int16_t result = 0;
+        Bytes got;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        std::thread reader([&] { got = d.readOne(rx, false, &result); });
+        if (when == "during the wait") {
+            while (d.statusBytes(rx)[10] == 0)
+                std::this_thread::yield();
+            QCOMPARE(d.sendBytes(tx, message), int16_t(0));
+        }
+        reader.join();
+        const qint64 ms = elapsed.elapsed();
+        QVERIFY2(ms >= minMs && ms < maxMs, QByteArray::number(ms).constData());
+        if (when == "never")
+            QCOMPARE(result, int16_t(0));
+        else
+            QCOMPARE(body(got), message);
+        d.disconnect(tx);
+        d.disconnect(rx);
+        d.unload();
+    }
 };
 
 QTEST_APPLESS_MAIN(DriverBusTest)

@@ -1,17 +1,23 @@
-#include "frames.h"
+#include "clients/messages.h"
+
+#include "support/clock.h"
 
 #include <rp1210a/rp1210a.h>
 
 namespace zt {
 
-std::span<const uint8_t> Frame::data() const {
+uint32_t nowMs() {
+    return static_cast<uint32_t>(systemClock().now() / kMicrosPerMs);
+}
+
+std::span<const uint8_t> Message::data() const {
     constexpr std::size_t head = kTimestampSize + 6;
     if (bytes.size() <= head)
         return {};
     return std::span<const uint8_t>(bytes).subspan(head);
 }
 
-void Frame::stamp(uint32_t ms) {
+void Message::stamp(uint32_t ms) {
     bytes[0] = static_cast<uint8_t>(ms >> 24);
     bytes[1] = static_cast<uint8_t>(ms >> 16);
     bytes[2] = static_cast<uint8_t>(ms >> 8);
@@ -25,8 +31,8 @@ uint8_t j1708Checksum(std::span<const uint8_t> bytes) {
     return static_cast<uint8_t>(-sum);
 }
 
-FramePtr makeJ1708(uint8_t mid, std::span<const uint8_t> rest) {
-    auto f = std::make_shared<Frame>();
+MessagePtr makeJ1708(uint8_t mid, std::span<const uint8_t> rest) {
+    auto f = std::make_shared<Message>();
     f->info.protocol = Protocol::J1708;
     f->info.mid = mid;
     f->bytes.reserve(kTimestampSize + 2 + rest.size());
@@ -37,8 +43,20 @@ FramePtr makeJ1708(uint8_t mid, std::span<const uint8_t> rest) {
     return f;
 }
 
-FramePtr makeJ1850(uint8_t header, uint8_t target, uint8_t source, std::span<const uint8_t> data) {
-    auto f = std::make_shared<Frame>();
+MessagePtr makeJ1708Wire(std::span<const uint8_t> wire) {
+    if (wire.size() < 3 || wire.size() > kJ1708MaxReceive - kTimestampSize)
+        return nullptr;
+    auto f = std::make_shared<Message>();
+    f->info.protocol = Protocol::J1708;
+    f->info.mid = wire[0];
+    f->bytes.reserve(kTimestampSize + wire.size());
+    f->bytes.assign(kTimestampSize, 0);
+    f->bytes.insert(f->bytes.end(), wire.begin(), wire.end());
+    return f;
+}
+
+MessagePtr makeJ1850(uint8_t header, uint8_t target, uint8_t source, std::span<const uint8_t> data) {
+    auto f = std::make_shared<Message>();
     f->info.protocol = Protocol::J1850;
     f->info.priority = static_cast<uint8_t>(header >> 5);
     f->info.source = source;
@@ -52,15 +70,15 @@ FramePtr makeJ1850(uint8_t header, uint8_t target, uint8_t source, std::span<con
     return f;
 }
 
-FramePtr makeJ1939(uint32_t pgn, uint8_t priority, uint8_t source, uint8_t destination,
-                   std::span<const uint8_t> data) {
+MessagePtr makeJ1939(uint32_t pgn, uint8_t priority, uint8_t source, uint8_t destination,
+                     std::span<const uint8_t> data) {
     pgn &= 0x3FFFF;
     const uint8_t pf = static_cast<uint8_t>(pgn >> 8);
     if (pf < 240)
         pgn &= ~0xFFu;
     else
         destination = 0;
-    auto f = std::make_shared<Frame>();
+    auto f = std::make_shared<Message>();
     f->info.protocol = Protocol::J1939;
     f->info.pgn = pgn;
     f->info.priority = static_cast<uint8_t>(priority & 7);
@@ -79,7 +97,25 @@ FramePtr makeJ1939(uint32_t pgn, uint8_t priority, uint8_t source, uint8_t desti
     return f;
 }
 
-int parseTransmit(Protocol protocol, const uint8_t* b, int length, FramePtr& out) {
+int parseJ1939Transmit(const uint8_t* b, int length, J1939Transmit& out) {
+    if (b == nullptr || length <= 0)
+        return ERR_INVALID_COMMAND;
+    const auto n = static_cast<std::size_t>(length);
+    if (n > kJ1939Prefix + kJ1939MaxData)
+        return ERR_MESSAGE_TOO_LONG;
+    if (n < kJ1939Prefix)
+        return ERR_INVALID_COMMAND;
+    out.pgn = b[0] | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16);
+    if (out.pgn > 0x3FFFF)
+        return ERR_INVALID_COMMAND;
+    out.how = b[3];
+    out.source = b[4];
+    out.destination = b[5];
+    out.data = std::span<const uint8_t>(b + kJ1939Prefix, n - kJ1939Prefix);
+    return RP1210_NO_ERRORS;
+}
+
+int parseTransmit(Protocol protocol, const uint8_t* b, int length, MessagePtr& out) {
     if (b == nullptr || length <= 0)
         return ERR_INVALID_COMMAND;
     const auto n = static_cast<std::size_t>(length);

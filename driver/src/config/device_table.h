@@ -1,8 +1,10 @@
 // The devices and protocols the adapter offers, read from ZT121032.ini.
 #pragma once
 
-#include "frames.h"
+#include "links/link_factory.h"
+#include "support/protocol.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,14 +14,22 @@ struct DeviceEntry {
     int id = 0;
     std::string description;
     bool simulatedVehicle = false;
+    LinkSettings links;                               // CAN, CANBitrate, Paced, J1708
     bool protocols[4] = {false, false, false, false}; // indexed by Protocol
 
     bool supports(Protocol p) const { return protocols[static_cast<int>(p)]; }
 };
 
+// How long a non-blocking read that finds nothing queued waits for a message
+// before it returns 0, so a reader polling a quiet bus does not spin.
+constexpr int64_t kEmptyReadWaitMicrosDefault = 1000;
+constexpr int64_t kEmptyReadWaitMicrosMax = 10000000;
+
 struct DeviceTable {
     std::vector<DeviceEntry> devices;
     bool fromFile = false;
+    int64_t emptyReadWaitMicros =
+        kEmptyReadWaitMicrosDefault; // [VendorInformation] EmptyReadWaitMicroseconds
 
     const DeviceEntry* find(int id) const;
 };

@@ -1,5 +1,5 @@
 // The eight RP1210A entry points: argument checks and hand-over to the adapter.
-#include "adapter.h"
+#include "clients/adapter.h"
 
 #include <rp1210a/rp1210a.h>
 
@@ -70,11 +70,11 @@ int16_t RP1210_ClientDisconnect(int16_t clientId) {
 }
 
 int16_t RP1210_SendMessage(int16_t clientId, const char* message, int16_t length, int16_t /*notify*/,
-                           int16_t /*block: the message is on the bus when the call returns*/) {
+                           int16_t block) {
     auto c = Adapter::instance().find(clientId);
     if (!c)
         return ERR_INVALID_CLIENT_ID;
-    return Adapter::instance().send(*c, reinterpret_cast<const uint8_t*>(message), length);
+    return Adapter::instance().send(*c, reinterpret_cast<const uint8_t*>(message), length, block != 0);
 }
 
 int16_t RP1210_ReadMessage(int16_t clientId, char* buffer, int16_t bufferSize, int16_t blockOnRead) {

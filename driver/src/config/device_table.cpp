@@ -1,4 +1,4 @@
-#include "device_table.h"
+#include "config/device_table.h"
 
 #include <rp1210a/rp1210a.h>
 
@@ -99,11 +99,13 @@ DeviceTable builtInDevices() {
     vehicle.id = 101;
     vehicle.description = "Virtual vehicle";
     vehicle.simulatedVehicle = true;
+    vehicle.links.paced = true;
     vehicle.protocols[1] = vehicle.protocols[2] = vehicle.protocols[3] = true;
     DeviceEntry quiet = vehicle;
     quiet.id = 102;
     quiet.description = "Quiet bus";
     quiet.simulatedVehicle = false;
+    quiet.links.paced = false;
     t.devices = {vehicle, quiet};
     return t;
 }
@@ -112,6 +114,13 @@ DeviceTable parseDeviceTable(const std::string& text) {
     const Sections sections = parseIni(text);
     DeviceTable t;
     t.fromFile = true;
+    if (const auto vendor = sections.find("vendorinformation"); vendor != sections.end()) {
+        if (const auto k = vendor->second.find("emptyreadwaitmicroseconds"); k != vendor->second.end()) {
+            const auto v = numberList(k->second);
+            if (v.size() == 1 && v[0] >= 0)
+                t.emptyReadWaitMicros = std::min<int64_t>(v[0], kEmptyReadWaitMicrosMax);
+        }
+    }
     for (const auto& [name, keys] : sections) {
         if (name.rfind("deviceinformation", 0) != 0)
             continue;
@@ -127,6 +136,17 @@ DeviceTable parseDeviceTable(const std::string& text) {
             d.description = k->second;
         if (auto k = keys.find("simulatedvehicle"); k != keys.end())
             d.simulatedVehicle = yes(k->second);
+        if (auto k = keys.find("can"); k != keys.end() && !k->second.empty())
+            d.links.can = k->second;
+        if (auto k = keys.find("j1708"); k != keys.end() && !k->second.empty())
+            d.links.j1708 = k->second;
+        if (auto k = keys.find("paced"); k != keys.end())
+            d.links.paced = yes(k->second);
+        if (auto k = keys.find("canbitrate"); k != keys.end()) {
+            const auto rate = numberList(k->second);
+            if (rate.size() == 1 && rate[0] >= 10000 && rate[0] <= 1000000)
+                d.links.canBitrate = rate[0];
+        }
         t.devices.push_back(d);
     }
     for (const auto& [name, keys] : sections) {

@@ -1,0 +1,98 @@
+// The J1939 transport protocol (BAM and RTS/CTS) of one engine: transfers it
+// sends, transfers to its protected addresses it answers, and transfers
+// between other nodes it follows without taking part.
+#pragma once
+
+#include "j1939/engine.h"
+
+#include <bitset>
+#include <deque>
+#include <map>
+#include <optional>
+
+namespace zt::j1939 {
+
+class Transport {
+public:
+    struct Hooks {
+        std::function<void(const CanFrame&)> emit; // goes to the link and back into onFrame(looped)
+        std::function<void(Message&&)> deliver;
+        std::function<void(const SendCompletion&)> done;
+        std::function<bool(uint8_t)> isLocal; // an address this engine protects
+    };
+
+    Transport(Hooks hooks, const EngineOptions& options);
+
+    // A 9..1785-byte message, checked by the caller. Always accepted.
+    void send(Message&& message, Micros now);
+
+    // A TP.CM or TP.DT frame. `looped`: the engine's own transport frame fed
+    // back, which only this engine's sending and answering sides take in.
+    void onFrame(const FrameId& id, std::span<const uint8_t> data, Micros timestamp, bool looped, Micros now);
+
+    void poll(Micros now);
+    Micros nextDeadline() const;
+
+    // The address was lost: sends from it end (result 153) without an Abort,
+    // and nothing more is answered on its behalf.
+    void stopAddress(uint8_t address);
+
+    std::size_t receiveSessionCount() const { return receives_.size(); }
+    std::size_t receiveBufferedBytes() const;
+    std::size_t pendingSendCount() const;
+
+private:
+    struct TxSession {
+        Message message;
+        uint8_t packets = 0;
+        uint8_t nextBamPacket = 1;
+        bool holding = false;
+        bool started = false;
+        Micros deadline = kNoDeadline;
+    };
+    struct TxChannel {
+        std::optional<TxSession> active;
+        std::deque<Message> queued;
+    };
+    enum class RxKind : uint8_t { Answering, Following, Broadcast };
+    struct RxSession {
+        RxKind kind = RxKind::Following;
+        bool silent = false; // our own send answered by us: the sender delivers it
+        uint32_t pgn = 0;
+        uint8_t priority = kDefaultPriority;
+        uint8_t source = 0;
+        uint8_t destination = kGlobalAddress;
+        uint8_t packets = 0;
+        uint8_t perCts = 255;  // the RTS's limit
+        uint8_t windowEnd = 0; // last packet asked for in the current CTS
+        uint8_t retransmits = 0;
+        uint16_t received = 0;
+        std::vector<uint8_t> data;
+        std::bitset<256> got;
+        Micros lastTimestamp = 0;
+        Micros deadline = kNoDeadline;
+    };
+    static uint16_t key(uint8_t source, uint8_t destination) { return uint16_t(source << 8 | destination); }
+
+    void startNext(uint16_t channelKey, Micros now);
+    void finishTx(uint16_t channelKey, int result, uint8_t reason, Micros now);
+    void sendPackets(TxSession& s, uint8_t first, uint8_t count);
+    void onTxControl(uint16_t channelKey, std::span<const uint8_t> d, Micros now);
+
+    void onRts(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool looped, Micros now);
+    void onBam(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, Micros now);
+    void onData(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool looped, Micros now);
+    void sendCts(RxSession& r, Micros now);
+    void finishRx(std::map<uint16_t, RxSession>::iterator it);
+    bool addReceive(uint16_t k, RxSession&& r);
+
+    void emitControl(uint8_t priority, uint8_t source, uint8_t destination, std::array<uint8_t, 8> bytes);
+    void emitAbort(uint8_t priority, uint8_t source, uint8_t destination, uint32_t pgn, uint8_t reason);
+
+    Hooks hooks_;
+    const EngineOptions& options_;
+    std::map<uint16_t, TxChannel> sends_;    // (source, destination); destination 255 for BAM
+    std::map<uint16_t, RxSession> receives_; // (source, destination)
+};
+
+} // namespace zt::j1939

@@ -1,0 +1,43 @@
+#include "links/link_factory.h"
+
+#include "links/virtual_can.h"
+#include "links/virtual_j1708.h"
+
+#include <rp1210a/rp1210a.h>
+
+namespace zt {
+namespace {
+
+std::string kindOf(const std::string& value) {
+    return value.substr(0, value.find(':'));
+}
+
+} // namespace
+
+DeviceLinks makeDeviceLinks(int deviceId, const LinkSettings& settings, Clock& clock) {
+    DeviceLinks links;
+    const std::string name = std::to_string(deviceId);
+
+    const std::string canKind = kindOf(settings.can);
+    if (canKind == "virtual" || canKind.empty()) {
+        auto bus = std::make_shared<VirtualCanBus>(name, clock, settings.paced ? settings.canBitrate : 0);
+        links.can = bus->attach();
+        links.attachCan = [bus] { return bus->attach(); };
+    } else {
+        links.error = {ERR_INVALID_DEVICE, "unknown CAN link \"" + settings.can + "\""};
+        return links;
+    }
+
+    const std::string j1708Kind = kindOf(settings.j1708);
+    if (j1708Kind == "virtual" || j1708Kind.empty()) {
+        auto bus = std::make_shared<VirtualJ1708Bus>(name, clock);
+        links.j1708 = bus->attach();
+        links.attachJ1708 = [bus] { return bus->attach(); };
+    } else {
+        links.error = {ERR_INVALID_DEVICE, "unknown J1708 link \"" + settings.j1708 + "\""};
+        return links;
+    }
+    return links;
+}
+
+} // namespace zt

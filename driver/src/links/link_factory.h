@@ -1,0 +1,33 @@
+// Makes a device's links from its ini keys. Each kind of link is one branch
+// of makeDeviceLinks: `CAN=virtual` (the default) is the in-process bus,
+// paced when `Paced=Yes` at `CANBitrate` bits per second.
+#pragma once
+
+#include "links/link.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace zt {
+
+struct LinkSettings {
+    std::string can = "virtual"; // CAN=kind[:target]
+    int64_t canBitrate = 250000; // CANBitrate
+    bool paced = false;          // Paced
+    std::string j1708 = "virtual";
+};
+
+struct DeviceLinks {
+    std::unique_ptr<CanLink> can;     // the device's clients' node
+    std::unique_ptr<J1708Link> j1708; // the device's clients' node
+    // Further nodes on the same in-process buses (the simulated vehicle);
+    // empty for links to real buses.
+    std::function<std::unique_ptr<CanLink>()> attachCan;
+    std::function<std::unique_ptr<J1708Link>()> attachJ1708;
+    LinkError error;
+};
+
+DeviceLinks makeDeviceLinks(int deviceId, const LinkSettings& settings, Clock& clock);
+
+} // namespace zt
