@@ -114,12 +114,12 @@ namespace {
 
 // Builds the device's links, its J1939 node and, when asked, the vehicle.
 // Returns nullptr and the error when a link does not open.
-std::shared_ptr<DeviceStack> makeStack(int deviceId, const DeviceEntry& entry, int& error) {
+std::shared_ptr<DeviceStack> makeStack(int deviceId, const DeviceEntry& entry, LinkError& error) {
     auto stack = std::make_shared<DeviceStack>();
     DeviceStack* s = stack.get();
     s->links = makeDeviceLinks(deviceId, entry.links, systemClock());
     if (s->links.error) {
-        error = s->links.error.code;
+        error = s->links.error;
         return nullptr;
     }
     if (LinkError e = s->links.j1708->open([s](const J1708Message& m) {
@@ -128,7 +128,7 @@ std::shared_ptr<DeviceStack> makeStack(int deviceId, const DeviceEntry& entry, i
                 s->j1708.carry(std::move(message), nullptr);
             }
         })) {
-        error = e.code;
+        error = e;
         return nullptr;
     }
     J1939Node::Hooks hooks;
@@ -153,7 +153,7 @@ std::shared_ptr<DeviceStack> makeStack(int deviceId, const DeviceEntry& entry, i
     };
     s->j1939 = std::make_unique<J1939Node>(std::move(s->links.can), systemClock(), std::move(hooks));
     if (LinkError e = s->j1939->open()) {
-        error = e.code;
+        error = e;
         return nullptr;
     }
     if (entry.simulatedVehicle && s->links.attachCan && s->links.attachJ1708) {
@@ -267,11 +267,15 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
         slot = std::make_unique<Device>(deviceId);
     Device& d = *slot;
     if (!d.stack) {
-        int error = 0;
+        LinkError error;
         d.stack = makeStack(deviceId, *entry, error);
-        if (!d.stack)
-            return static_cast<int16_t>(error != 0 ? error : ERR_HARDWARE_NOT_RESPONDING);
+        if (!d.stack) {
+            const int code = error.code != 0 ? error.code : ERR_HARDWARE_NOT_RESPONDING;
+            refusals_[code] = error.text;
+            return static_cast<int16_t>(code);
+        }
         d.description = entry->description;
+        refusals_.clear();
     }
     next_ = (id + 1) % kMaxClients;
     const j1939::Token token = j1939::Token{++nextToken_} << 32;
@@ -293,6 +297,12 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
     ++d.clientCount;
     ++d.perProtocol[p];
     return static_cast<int16_t>(id);
+}
+
+std::string Adapter::refusalText(int code) {
+    std::lock_guard lock(m_);
+    const auto it = refusals_.find(code);
+    return it == refusals_.end() ? std::string() : it->second;
 }
 
 int16_t Adapter::disconnect(int16_t id) {

@@ -158,6 +158,9 @@ public:
     int16_t read(Client& c, char* buffer, int size, bool block);
     int16_t command(Client& c, int number, const uint8_t* bytes, int length);
     int16_t status(Client& c, char* buffer, int size, bool block);
+    // Why the last connect refused with this code failed ("cannot play the
+    // CAN log ..."), until a device opens; empty when no link gave a reason.
+    std::string refusalText(int code);
 
 private:
     Adapter() = default;
@@ -171,6 +174,7 @@ private:
     std::array<std::shared_ptr<Client>, kMaxClients> clients_;
     int next_ = 0;
     uint32_t nextToken_ = 0;
+    std::map<int, std::string> refusals_; // code -> text of the last refused connect
 };
 
 } // namespace zt
