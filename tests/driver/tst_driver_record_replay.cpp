@@ -156,6 +156,31 @@ private slots:
         compareFrom(logged, 0, replayed);
         api.unload();
     }
+
+    // The connect is refused and the error text of its code names the path.
+    void refusedConnectNamesThePath_data() {
+        QTest::addColumn<QByteArray>("keys");
+        QTest::addColumn<QByteArray>("named");
+        QTest::newRow("missing log") << QByteArray("CAN=replay:missing.log") << QByteArray("/missing.log");
+        QTest::newRow("missing folder")
+            << QByteArray("Record=no/such/folder") << QByteArray("/no/such/folder");
+    }
+    void refusedConnectNamesThePath() {
+        QFETCH(QByteArray, keys);
+        QFETCH(QByteArray, named);
+        const std::string ini =
+            "[VendorInformation]\nDevices=7\nProtocols=3\n[DeviceInformation7]\nDeviceID=7\n" +
+            keys.toStdString() + "\n[ProtocolInformation3]\nProtocolString=J1939\nDevices=7\n";
+        LibraryCopy library("refused", &ini);
+        DriverApi api;
+        QVERIFY(api.load(library.path));
+        const int16_t result = api.connect(nullptr, 7, "J1939", 0, 0, 0);
+        QCOMPARE(result, int16_t(ERR_HARDWARE_NOT_RESPONDING));
+        char text[RP1210_ERROR_TEXT_SIZE] = {};
+        QCOMPARE(api.errorMsg(result, text), int16_t(0));
+        QVERIFY2(QByteArray(text).contains(named), text);
+        api.unload();
+    }
 };
 
 QTEST_GUILESS_MAIN(DriverRecordReplayTest)

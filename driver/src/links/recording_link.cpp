@@ -36,7 +36,8 @@ Micros wallClockMicros() {
 }
 
 LinkError refuse(const std::string& folder, const std::string& why) {
-    return {ERR_HARDWARE_NOT_RESPONDING, "cannot record the CAN bus to the folder " + folder + ": " + why};
+    // The path last, so a text cut short for RP1210_GetErrorMsg keeps its end.
+    return {ERR_HARDWARE_NOT_RESPONDING, "cannot record the CAN bus (" + why + "): " + folder};
 }
 
 } // namespace

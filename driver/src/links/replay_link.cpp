@@ -88,7 +88,8 @@ private:
 };
 
 LinkError refuse(const std::string& path, const std::string& why) {
-    return {ERR_HARDWARE_NOT_RESPONDING, "cannot play the CAN log " + path + ": " + why};
+    // The path last, so a text cut short for RP1210_GetErrorMsg keeps its end.
+    return {ERR_HARDWARE_NOT_RESPONDING, "cannot play the CAN log (" + why + "): " + path};
 }
 
 } // namespace
