@@ -113,8 +113,15 @@ int16_t RP1210_GetHardwareStatus(int16_t clientId, char* statusBuffer, int16_t b
 int16_t RP1210_GetErrorMsg(int16_t errorCode, char* description) {
     if (description == nullptr)
         return ERR_INVALID_COMMAND;
-    if (const std::string cause = zt::openErrorText(errorCode); !cause.empty()) {
-        std::snprintf(description, RP1210_ERROR_TEXT_SIZE, "%s", cause.c_str());
+    // A connect refused by a link names the cause (the file, the folder);
+    // a text too long keeps its beginning and its end.
+    if (const std::string text = zt::Adapter::instance().refusalText(errorCode); !text.empty()) {
+        constexpr size_t kRoom = RP1210_ERROR_TEXT_SIZE - 1;
+        const std::string shown =
+            text.size() <= kRoom
+                ? text
+                : text.substr(0, kRoom / 2 - 2) + "..." + text.substr(text.size() - (kRoom - kRoom / 2 - 1));
+        std::snprintf(description, RP1210_ERROR_TEXT_SIZE, "%s", shown.c_str());
         return RP1210_NO_ERRORS;
     }
     for (const auto& e : kErrorTexts) {

@@ -195,24 +195,6 @@ uint8_t claimStatusByte(j1939::ClaimState s) {
 } // namespace
 
 // ---------------------------------------------------------------------------
-// Why the last device failed to open, for RP1210_GetErrorMsg
-
-namespace {
-std::mutex openErrorMutex;
-LinkError lastOpenError; // guarded by openErrorMutex
-} // namespace
-
-void rememberOpenError(const LinkError& error) {
-    std::lock_guard lock(openErrorMutex);
-    lastOpenError = error;
-}
-
-std::string openErrorText(int code) {
-    std::lock_guard lock(openErrorMutex);
-    return lastOpenError.code == code ? lastOpenError.text : std::string();
-}
-
-// ---------------------------------------------------------------------------
 // Device and adapter
 
 Adapter& Adapter::instance() {
@@ -288,13 +270,12 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
         LinkError error;
         d.stack = makeStack(deviceId, *entry, error);
         if (!d.stack) {
-            if (!error)
-                error.code = ERR_HARDWARE_NOT_RESPONDING;
-            rememberOpenError(error);
-            return static_cast<int16_t>(error.code);
+            const int code = error.code != 0 ? error.code : ERR_HARDWARE_NOT_RESPONDING;
+            refusals_[code] = error.text;
+            return static_cast<int16_t>(code);
         }
-        rememberOpenError({});
         d.description = entry->description;
+        refusals_.clear();
     }
     next_ = (id + 1) % kMaxClients;
     const j1939::Token token = j1939::Token{++nextToken_} << 32;
@@ -316,6 +297,12 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
     ++d.clientCount;
     ++d.perProtocol[p];
     return static_cast<int16_t>(id);
+}
+
+std::string Adapter::refusalText(int code) {
+    std::lock_guard lock(m_);
+    const auto it = refusals_.find(code);
+    return it == refusals_.end() ? std::string() : it->second;
 }
 
 int16_t Adapter::disconnect(int16_t id) {

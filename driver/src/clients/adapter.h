@@ -145,10 +145,6 @@ struct Device {
     std::shared_ptr<DeviceStack> stack; // while the device has clients
 };
 
-// The text of the last device open that failed, kept until the next connect
-// opens a device; RP1210_GetErrorMsg gives it for that error code.
-void rememberOpenError(const LinkError& error);
-std::string openErrorText(int code); // empty when the last failure had another code
 
 class Adapter {
 public:
@@ -163,6 +159,9 @@ public:
     int16_t read(Client& c, char* buffer, int size, bool block);
     int16_t command(Client& c, int number, const uint8_t* bytes, int length);
     int16_t status(Client& c, char* buffer, int size, bool block);
+    // Why the last connect refused with this code failed ("cannot play the
+    // CAN log ..."), until a device opens; empty when no link gave a reason.
+    std::string refusalText(int code);
 
 private:
     Adapter() = default;
@@ -176,6 +175,7 @@ private:
     std::array<std::shared_ptr<Client>, kMaxClients> clients_;
     int next_ = 0;
     uint32_t nextToken_ = 0;
+    std::map<int, std::string> refusals_; // code -> text of the last refused connect
 };
 
 } // namespace zt

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -140,6 +141,16 @@ DeviceTable parseDeviceTable(const std::string& text) {
             d.links.can = k->second;
         if (auto k = keys.find("j1708"); k != keys.end() && !k->second.empty())
             d.links.j1708 = k->second;
+        if (auto k = keys.find("replayloop"); k != keys.end())
+            d.links.replayLoop = yes(k->second);
+        if (auto k = keys.find("replayspeed"); k != keys.end()) {
+            // Anything but a number of 0 or more makes the replay link refuse.
+            char* end = nullptr;
+            const double speed = std::strtod(k->second.c_str(), &end);
+            d.links.replaySpeed = end != k->second.c_str() && *end == 0 ? speed : -1;
+        }
+        if (auto k = keys.find("record"); k != keys.end())
+            d.links.record = k->second;
         if (auto k = keys.find("paced"); k != keys.end())
             d.links.paced = yes(k->second);
         if (auto k = keys.find("canbitrate"); k != keys.end()) {
@@ -175,6 +186,8 @@ DeviceTable loadDeviceTable() {
             std::stringstream text;
             text << in.rdbuf();
             DeviceTable t = parseDeviceTable(text.str());
+            for (auto& d : t.devices)
+                d.links.folder = folder;
             if (!t.devices.empty())
                 return t;
         }

@@ -1,6 +1,8 @@
 #include "links/link_factory.h"
 
 #include "links/real_links.h"
+#include "links/recording_link.h"
+#include "links/replay_link.h"
 #include "links/virtual_can.h"
 #include "links/virtual_j1708.h"
 
@@ -11,6 +13,15 @@ namespace {
 
 std::string kindOf(const std::string& value) {
     return value.substr(0, value.find(':'));
+}
+
+std::string targetOf(const std::string& value) {
+    const auto colon = value.find(':');
+    return colon == std::string::npos ? std::string() : value.substr(colon + 1);
+}
+
+std::string resolved(const std::string& path, const std::string& folder) {
+    return path.empty() || path.front() == '/' || folder.empty() ? path : folder + "/" + path;
 }
 
 } // namespace
@@ -24,8 +35,24 @@ DeviceLinks makeDeviceLinks(int deviceId, const LinkSettings& settings, Clock& c
         auto bus = std::make_shared<VirtualCanBus>(name, clock, settings.paced ? settings.canBitrate : 0);
         links.can = bus->attach();
         links.attachCan = [bus] { return bus->attach(); };
+    } else if (canKind == "replay") {
+        auto replay =
+            std::make_unique<ReplayLink>(ReplayOptions{resolved(targetOf(settings.can), settings.folder),
+                                                       settings.replayLoop, settings.replaySpeed, &clock});
+        links.replay = replay.get();
+        links.can = std::move(replay);
     } else if (!(links.can = makeRealCanLink(settings.can, settings.canBitrate, links.error))) {
         return links;
+    }
+
+    if (!settings.record.empty()) {
+        auto recorder = std::make_unique<RecordingLink>(
+            std::move(links.can), RecordingOptions{.folder = resolved(settings.record, settings.folder),
+                                                   .filePrefix = "zt-" + name,
+                                                   .interfaceName = "vcan" + name,
+                                                   .clock = &clock});
+        links.recorder = recorder.get();
+        links.can = std::move(recorder);
     }
 
     const std::string j1708Kind = kindOf(settings.j1708);

@@ -1,6 +1,8 @@
 // Makes a device's links from its ini keys. Each kind of link is one branch
 // of makeDeviceLinks: `CAN=virtual` (the default) is the in-process bus,
-// paced when `Paced=Yes` at `CANBitrate` bits per second.
+// paced when `Paced=Yes` at `CANBitrate` bits per second; `CAN=replay:<log>`
+// plays a candump log (`ReplayLoop`, `ReplaySpeed`). `Record=<folder>` wraps
+// the device's CAN link in a recorder.
 #pragma once
 
 #include "links/link.h"
@@ -11,11 +13,18 @@
 
 namespace zt {
 
+class ReplayLink;
+class RecordingLink;
+
 struct LinkSettings {
     std::string can = "virtual"; // CAN=kind[:target]
     int64_t canBitrate = 250000; // CANBitrate
     bool paced = false;          // Paced
     std::string j1708 = "virtual";
+    bool replayLoop = false;  // ReplayLoop
+    double replaySpeed = 1.0; // ReplaySpeed; 0 unpaced
+    std::string record;       // Record: a folder, empty for none
+    std::string folder;       // relative paths start here (the library's folder)
 };
 
 struct DeviceLinks {
@@ -26,6 +35,10 @@ struct DeviceLinks {
     std::function<std::unique_ptr<CanLink>()> attachCan;
     std::function<std::unique_ptr<J1708Link>()> attachJ1708;
     LinkError error;
+    // The log links inside `can`, for the hardware status; null when absent.
+    // They live as long as `can` does.
+    const ReplayLink* replay = nullptr;
+    const RecordingLink* recorder = nullptr;
 };
 
 DeviceLinks makeDeviceLinks(int deviceId, const LinkSettings& settings, Clock& clock);

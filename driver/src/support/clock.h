@@ -3,6 +3,7 @@
 // so tests can run protocol timers on a clock they advance themselves.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace zt {
@@ -20,16 +21,17 @@ public:
 // The steady clock, counted from the library's load.
 Clock& systemClock();
 
-// A clock that moves only when told to.
+// A clock that moves only when told to. A test may move it while a link's or
+// an engine's thread reads it.
 class ManualClock final : public Clock {
 public:
     explicit ManualClock(Micros start = 0) : now_(start) {}
-    Micros now() const override { return now_; }
-    void set(Micros t) { now_ = t; }
-    void advance(Micros d) { now_ += d; }
+    Micros now() const override { return now_.load(std::memory_order_acquire); }
+    void set(Micros t) { now_.store(t, std::memory_order_release); }
+    void advance(Micros d) { now_.fetch_add(d, std::memory_order_acq_rel); }
 
 private:
-    Micros now_;
+    std::atomic<Micros> now_;
 };
 
 } // namespace zt
