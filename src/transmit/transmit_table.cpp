@@ -60,6 +60,7 @@ std::unique_ptr<TxMessage> TransmitTable::replace(int row, std::unique_ptr<TxMes
         return message;
     auto lock = windowLock();
     rows_[row].swap(message);
+    ++rowGeneration_[row];
     return message;
 }
 
@@ -69,6 +70,7 @@ std::unique_ptr<TxMessage> TransmitTable::remove(int row) {
         return old;
     auto lock = windowLock();
     old.swap(rows_[row]);
+    ++rowGeneration_[row];
     counts_.rowCount[row] = 0;
     return old;
 }
@@ -77,6 +79,8 @@ void TransmitTable::removeAll() {
     std::array<std::unique_ptr<TxMessage>, kTransmitRows> old;
     auto lock = windowLock();
     old.swap(rows_);
+    for (uint64_t& generation : rowGeneration_)
+        ++generation;
     counts_ = RowCounts{};
 }
 
@@ -133,10 +137,26 @@ void TransmitTable::serveRow(int row, uint32_t runStart, TransmitIo& io) {
         return;
     const SendTarget target = sendTarget(message->protocol, io.connectedProtocols());
     if (target != SendTarget::NoClient) {
-        const int16_t result = io.send(io.clientId(message->protocol), message->buffer.data(),
-                                       message->sendLength(), static_cast<int16_t>(blocking.load()));
+        // The driver may take its time: send a copy with the lock released,
+        // so the window is never held up by a slow call.
+        const uint64_t generation = rowGeneration_[row];
+        const int32_t protocol = message->protocol;
+        const int16_t length = message->sendLength();
+        sendBuffer_.assign(message->buffer.begin(), message->buffer.end());
+        const auto block = static_cast<int16_t>(blocking.load());
+        lock.unlock();
+        const int16_t result = io.send(io.clientId(protocol), sendBuffer_.data(), length, block);
         if (result != 0)
             return; // retried in the next pass
+        lock = threadLock();
+        ++counts_.totalTransmitted; // it went out, whatever the window did meanwhile
+        if (rowGeneration_[row] == generation) {
+            rows_[row]->lastSentTime = now;
+            rows_[row]->sentOnce = 1;
+            ++counts_.rowCount[row];
+        }
+        io.post(window_, TX_SENT);
+        return;
     }
     message->lastSentTime = now;
     message->sentOnce = 1;

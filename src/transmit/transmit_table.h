@@ -2,11 +2,13 @@
 // The sixteen transmit rows, their records and counts: what the Transmit
 // window and the transmit thread share. One mutex guards the row slots, the
 // records' lastSentTime/sentOnce, the counts and the window to notify. The
-// thread holds it while it serves one row (including that row's send), so a
-// record is never released or changed under it; the window holds it for
-// every change. The window asks first through a flag that the thread honours
-// before it takes the lock again, so the window is never starved by the
-// thread's tight loop.
+// thread holds it while it decides on a row and copies the message out, and
+// again to count a send; the driver call itself runs without it, so a slow
+// driver never holds up the window. A row replaced or emptied during the
+// send is not touched afterwards (its generation changed); the send still
+// counts in the total. The window holds the mutex for every change. The window asks first through a flag that
+// the thread honours before it takes the lock again, so the window is never starved by the thread's tight
+// loop.
 
 #include "transmit/tx_message.h"
 
@@ -18,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace transmit {
 
@@ -91,6 +94,8 @@ private:
     mutable std::mutex mutex_;
     mutable std::atomic<int> windowWaiting_{0};
     std::array<std::unique_ptr<TxMessage>, kTransmitRows> rows_;
+    std::array<uint64_t, kTransmitRows> rowGeneration_{}; // bumped when a row's record changes
+    std::vector<uint8_t> sendBuffer_;                     // the thread's copy of the message it sends
     RowCounts counts_;
     QObject* window_ = nullptr;
 };

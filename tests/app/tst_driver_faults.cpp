@@ -284,15 +284,19 @@ private slots:
         transmit::TransmitDlg& transmit = transmitWindow();
         createTransmitRow();
         clickItem(transmit, res::IDC_TX_ECHO);
+        clickItem(transmit, res::IDC_TX_CLEAR_COUNT);
+        QCOMPARE(transmit.itemText(res::IDC_TX_TOTAL).toInt(), 0);
         clickItem(transmit, res::IDC_TX_START);
+        QTRY_COMPARE(successfulSends(driver), kSendsPerRun);
         QTRY_COMPARE(transmit.itemText(res::IDC_TX_TOTAL).toInt(), kSendsPerRun);
         QCOMPARE(transmit.itemText(res::kTransmitRowIds[0].count).toInt(), kSendsPerRun);
-        QCOMPARE(successfulSends(driver), kSendsPerRun);
         if (kind == Fault::SendEveryCode)
             QCOMPARE(driver.calls().filter(QStringLiteral("SendMessage ")).size(),
                      kSendsPerRun + kLastCode - kFirstCode + 1);
         clickItem(transmit, res::IDC_TX_START); // Stop
         clickItem(transmit, res::IDC_TX_ECHO);
+        QCOMPARE(successfulSends(driver), kSendsPerRun);
+        QCOMPARE(transmit.itemText(res::IDC_TX_TOTAL).toInt(), kSendsPerRun);
 
         clickItem(receive, res::IDC_RX_START); // Stop
         QCOMPARE(messages(), shown);
@@ -338,6 +342,7 @@ private slots:
         driver.queueRead(kJ1708, kGood[0]);
         driver.releaseHeldCalls();
         QTRY_COMPARE(messages(), 1);
+        QTRY_COMPARE(successfulSends(driver), kSendsPerRun + 1); // the held send counts in the run before
         QTRY_COMPARE(transmit.itemText(res::IDC_TX_TOTAL).toInt(), kSendsPerRun);
         clickItem(transmit, res::IDC_TX_START);
         clickItem(receive, res::IDC_RX_START);
