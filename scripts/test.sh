@@ -8,4 +8,4 @@ build="${TARVIK_BUILD_DIR:-$root/build}"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_BUILD_TESTS=ON "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --repeat until-pass:2 ${TARVIK_TEST_FILTER:+-R "$TARVIK_TEST_FILTER"}
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 ${TARVIK_TEST_FILTER:+-R "$TARVIK_TEST_FILTER"}

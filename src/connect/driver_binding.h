@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -71,6 +72,14 @@ struct DriverBinding {
     // Clears the entry points (the library they belonged to is gone).
     void forgetEntryPoints();
     void resolveEntryPoints();
+    // Clears the entry points and unloads the library once no thread is
+    // inside one of its calls any more. A call still running after
+    // callTimeout keeps the library loaded for good, so that thread never
+    // returns into unmapped code. Either way driverLibrary is empty after.
+    void releaseLibrary(std::chrono::milliseconds callTimeout = std::chrono::seconds(2));
+
+    // Calls between fetching an entry point and returning from it.
+    mutable std::atomic<int> callsInFlight{0};
 };
 
 // The process-wide binding.

@@ -93,9 +93,7 @@ DeviceActionResult selectDriver(const std::string& implementationName, Connectio
     if (!alreadyTried) {
         if (!binding.libraryFileName.empty() && binding.driverLibrary) {
             disconnectOpenClients(binding);
-            binding.forgetEntryPoints();
-            binding.driverLibrary->release();
-            binding.driverLibrary.reset();
+            binding.releaseLibrary();
         }
         binding.libraryFileName = implementationName + ".dll";
         binding.driverLibrary = platform::DynamicLibrary::load(binding.libraryFileName, nullptr);
@@ -116,9 +114,7 @@ DeviceActionResult selectDriver(const std::string& implementationName, Connectio
 
 bool loadDriverForTest(const std::string& implementationName) {
     DriverBinding& binding = driverBinding();
-    binding.forgetEntryPoints();
-    if (binding.driverLibrary)
-        binding.driverLibrary->release();
+    binding.releaseLibrary();
     binding.libraryFileName = implementationName + ".dll";
     binding.driverLibrary = platform::DynamicLibrary::load(binding.libraryFileName, nullptr);
     binding.resolveEntryPoints();

@@ -60,6 +60,7 @@ std::unique_ptr<TxMessage> TransmitTable::replace(int row, std::unique_ptr<TxMes
         return message;
     auto lock = windowLock();
     rows_[row].swap(message);
+    ++generations_[row].record;
     return message;
 }
 
@@ -69,6 +70,8 @@ std::unique_ptr<TxMessage> TransmitTable::remove(int row) {
         return old;
     auto lock = windowLock();
     old.swap(rows_[row]);
+    ++generations_[row].record;
+    ++generations_[row].count;
     counts_.rowCount[row] = 0;
     return old;
 }
@@ -77,12 +80,21 @@ void TransmitTable::removeAll() {
     std::array<std::unique_ptr<TxMessage>, kTransmitRows> old;
     auto lock = windowLock();
     old.swap(rows_);
-    counts_ = RowCounts{};
+    zeroCounts();
+    for (Generations& generation : generations_)
+        ++generation.record;
 }
 
 void TransmitTable::clearCounts() {
     auto lock = windowLock();
+    zeroCounts();
+}
+
+void TransmitTable::zeroCounts() {
     counts_ = RowCounts{};
+    ++totalGeneration_;
+    for (Generations& generation : generations_)
+        ++generation.count;
 }
 
 RowCounts TransmitTable::counts() const {
@@ -133,10 +145,33 @@ void TransmitTable::serveRow(int row, uint32_t runStart, TransmitIo& io) {
         return;
     const SendTarget target = sendTarget(message->protocol, io.connectedProtocols());
     if (target != SendTarget::NoClient) {
-        const int16_t result = io.send(io.clientId(message->protocol), message->buffer.data(),
-                                       message->sendLength(), static_cast<int16_t>(blocking.load()));
+        // The driver may take its time: send a copy with the lock released,
+        // so the window is never held up by a slow call.
+        const Generations before = generations_[row];
+        const uint64_t totalBefore = totalGeneration_;
+        const int32_t protocol = message->protocol;
+        const int16_t length = message->sendLength();
+        sendBuffer_.assign(message->buffer.begin(), message->buffer.end());
+        const auto block = static_cast<int16_t>(blocking.load());
+        lock.unlock();
+        const int16_t result = io.send(io.clientId(protocol), sendBuffer_.data(), length, block);
         if (result != 0)
             return; // retried in the next pass
+        lock = threadLock();
+        // As if the send had been counted before whatever the window did
+        // meanwhile: a count zeroed since stays zero, a replaced record is
+        // left as the window made it.
+        const Generations& after = generations_[row];
+        if (totalGeneration_ == totalBefore)
+            ++counts_.totalTransmitted;
+        if (after.count == before.count)
+            ++counts_.rowCount[row];
+        if (after.record == before.record) {
+            message->lastSentTime = now;
+            message->sentOnce = 1;
+        }
+        io.post(window_, TX_SENT);
+        return;
     }
     message->lastSentTime = now;
     message->sentOnce = 1;

@@ -2,11 +2,13 @@
 // The sixteen transmit rows, their records and counts: what the Transmit
 // window and the transmit thread share. One mutex guards the row slots, the
 // records' lastSentTime/sentOnce, the counts and the window to notify. The
-// thread holds it while it serves one row (including that row's send), so a
-// record is never released or changed under it; the window holds it for
-// every change. The window asks first through a flag that the thread honours
-// before it takes the lock again, so the window is never starved by the
-// thread's tight loop.
+// thread holds it while it decides on a row and copies the message out, and
+// again to count a send; the driver call itself runs without it, so a slow
+// driver never holds up the window. A send is counted as if it had finished
+// before any change the window made during it. The window holds the mutex
+// for every change. The window asks first through a flag that
+// the thread honours before it takes the lock again, so the window is never starved by the thread's tight
+// loop.
 
 #include "transmit/tx_message.h"
 
@@ -18,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace transmit {
 
@@ -87,10 +90,21 @@ private:
     std::unique_lock<std::mutex> windowLock() const;
     std::unique_lock<std::mutex> threadLock() const;
     static bool validRow(int row) { return row >= 0 && row < kTransmitRows; }
+    void zeroCounts(); // caller holds the lock
 
     mutable std::mutex mutex_;
     mutable std::atomic<int> windowWaiting_{0};
     std::array<std::unique_ptr<TxMessage>, kTransmitRows> rows_;
+    // Bumped by the window when a row's record is replaced or removed, and
+    // when its count or the total is zeroed, so a send that was under way
+    // is counted as if it had finished first.
+    struct Generations {
+        uint64_t record = 0;
+        uint64_t count = 0;
+    };
+    std::array<Generations, kTransmitRows> generations_{};
+    uint64_t totalGeneration_ = 0;
+    std::vector<uint8_t> sendBuffer_; // the thread's copy of the message it sends
     RowCounts counts_;
     QObject* window_ = nullptr;
 };

@@ -34,6 +34,20 @@ TestDriverControl::TestDriverControl(const char* implementationName) {
     need(queueReadResult_, "TestDriver_QueueReadResult");
     need(setReadFlood_, "TestDriver_SetReadFlood");
     need(pendingReads_, "TestDriver_PendingReads");
+    need(setDelay_, "TestDriver_SetDelay");
+    need(releaseHeldCalls_, "TestDriver_ReleaseHeldCalls");
+    need(callsInside_, "TestDriver_CallsInside");
+    need(setUnterminatedTexts_, "TestDriver_SetUnterminatedTexts");
+}
+
+void TestDriverControl::release() {
+    if (handle_) {
+        if (auto freeOnUnload = reinterpret_cast<decltype(&TestDriver_FreeStateOnUnload)>(
+                dlsym(handle_, "TestDriver_FreeStateOnUnload")))
+            freeOnUnload();
+        dlclose(handle_);
+    }
+    handle_ = nullptr;
 }
 
 QStringList TestDriverControl::calls() const {

@@ -16,6 +16,9 @@ namespace testsupport {
 
 inline constexpr const char* kTestDriverName = "TDRV1210";        // all eight entry points
 inline constexpr const char* kPartialTestDriverName = "TDRVPART"; // lacks SendMessage and GetErrorMsg
+// The test driver lacking one export: "TDRVNO_" + the entry point's name
+// without "RP1210_", e.g. TDRVNO_ReadMessage.
+inline constexpr const char* kLackingTestDriverPrefix = "TDRVNO_";
 
 class TestDriverControl {
 public:
@@ -45,6 +48,15 @@ public:
         setReadFlood_(client, bytes.data(), int(bytes.size()));
     }
     int pendingReads(int16_t client) const { return pendingReads_(client); }
+    void setDelay(const char* function, int milliseconds) const { setDelay_(function, milliseconds); }
+    void releaseHeldCalls() const { releaseHeldCalls_(); }
+    int callsInside() const { return callsInside_(); }
+    void setUnterminatedTexts(bool unterminated) const { setUnterminatedTexts_(unterminated ? 1 : 0); }
+
+    // Lets go of this object's hold on the library: once the binding
+    // releases it too, it is unloaded, state and all. The object is
+    // unusable after.
+    void release();
 
     bool isValid() const { return handle_ != nullptr; }
 
@@ -63,6 +75,10 @@ private:
     decltype(&TestDriver_QueueReadResult) queueReadResult_ = nullptr;
     decltype(&TestDriver_SetReadFlood) setReadFlood_ = nullptr;
     decltype(&TestDriver_PendingReads) pendingReads_ = nullptr;
+    decltype(&TestDriver_SetDelay) setDelay_ = nullptr;
+    decltype(&TestDriver_ReleaseHeldCalls) releaseHeldCalls_ = nullptr;
+    decltype(&TestDriver_CallsInside) callsInside_ = nullptr;
+    decltype(&TestDriver_SetUnterminatedTexts) setUnterminatedTexts_ = nullptr;
 };
 
 } // namespace testsupport

@@ -6,6 +6,7 @@
 
 #include <rp1210a/rp1210a.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -39,11 +40,32 @@ struct State {
     std::map<int16_t, std::vector<uint8_t>> floods;
     std::map<int16_t, bool> disconnected;
     int16_t nextClient = 0;
+    std::map<std::string, int> delays; // per entry point, ms; -1 holds until released
+    int holdGeneration = 0;
+    int callsInside = 0;
+    bool unterminatedTexts = false;
+    bool freeOnUnload = false;
 };
 
+State* stateInstance = nullptr;
+
 State& state() {
-    static State* instance = new State;
+    static State* instance = stateInstance = new State;
     return *instance;
+}
+
+// A library unloaded under a test frees its state, so the leak checker does
+// not see it orphaned; at process exit, or with a call still inside, it is
+// kept, as worker threads may still use it.
+__attribute__((destructor)) void freeStateOnUnload() {
+    if (!stateInstance)
+        return;
+    {
+        std::lock_guard lock(stateInstance->mutex);
+        if (!stateInstance->freeOnUnload || stateInstance->callsInside != 0)
+            return;
+    }
+    delete stateInstance;
 }
 
 std::string hexBytes(const char* bytes, int length) {
@@ -70,6 +92,44 @@ int16_t resultFor(State& s, const std::string& function, int16_t fallback) {
     return fixed != s.fixed.end() ? fixed->second : fallback;
 }
 
+// Sleeps or holds as scripted for function, counted as inside the driver
+// for as long as the call lasts (the caller decrements on return).
+class InsideCall {
+public:
+    explicit InsideCall(const char* function) : s_(state()) {
+        std::unique_lock lock(s_.mutex);
+        ++s_.callsInside;
+        s_.readable.notify_all();
+        auto delay = s_.delays.find(function);
+        if (delay == s_.delays.end() || delay->second == 0)
+            return;
+        if (delay->second < 0) {
+            const int generation = s_.holdGeneration;
+            s_.readable.wait(lock, [&] { return s_.holdGeneration != generation; });
+        } else {
+            s_.readable.wait_for(lock, std::chrono::milliseconds(delay->second));
+        }
+    }
+    ~InsideCall() {
+        std::lock_guard lock(s_.mutex);
+        --s_.callsInside;
+    }
+
+private:
+    State& s_;
+};
+
+// Copies text into a buffer of size bytes: terminated, or, when the driver
+// is told to misbehave, repeated to fill every byte with no terminator.
+void putText(const State& s, char* target, std::size_t size, const std::string& text) {
+    if (!s.unterminatedTexts) {
+        std::snprintf(target, size, "%s", text.c_str());
+        return;
+    }
+    for (std::size_t i = 0; i < size; ++i)
+        target[i] = text.empty() ? '?' : text[i % text.size()];
+}
+
 void logLine(State& s, const std::string& line, int16_t result) {
     s.log += line + " -> " + std::to_string(result) + "\n";
 }
@@ -78,8 +138,10 @@ void logLine(State& s, const std::string& line, int16_t result) {
 
 extern "C" {
 
+#ifndef TEST_DRIVER_LACKS_ClientConnect
 int16_t RP1210_ClientConnect(void*, int16_t deviceId, const char* protocol, int32_t txSize, int32_t rxSize,
                              int16_t appPacketizes) {
+    InsideCall inside("ClientConnect");
     State& s = state();
     std::lock_guard lock(s.mutex);
     int16_t result = resultFor(s, "ClientConnect", -1);
@@ -93,8 +155,11 @@ int16_t RP1210_ClientConnect(void*, int16_t deviceId, const char* protocol, int3
             result);
     return result;
 }
+#endif
 
+#ifndef TEST_DRIVER_LACKS_ClientDisconnect
 int16_t RP1210_ClientDisconnect(int16_t client) {
+    InsideCall inside("ClientDisconnect");
     State& s = state();
     std::lock_guard lock(s.mutex);
     const int16_t result = resultFor(s, "ClientDisconnect", 0);
@@ -103,10 +168,12 @@ int16_t RP1210_ClientDisconnect(int16_t client) {
     logLine(s, "ClientDisconnect " + std::to_string(client), result);
     return result;
 }
+#endif
 
-#ifndef TEST_DRIVER_PARTIAL
+#if !defined(TEST_DRIVER_PARTIAL) && !defined(TEST_DRIVER_LACKS_SendMessage)
 int16_t RP1210_SendMessage(int16_t client, const char* message, int16_t length, int16_t notify,
                            int16_t block) {
+    InsideCall inside("SendMessage");
     State& s = state();
     std::lock_guard lock(s.mutex);
     const int16_t result = resultFor(s, "SendMessage", 0);
@@ -118,7 +185,9 @@ int16_t RP1210_SendMessage(int16_t client, const char* message, int16_t length, 
 }
 #endif
 
+#ifndef TEST_DRIVER_LACKS_ReadMessage
 int16_t RP1210_ReadMessage(int16_t client, char* buffer, int16_t size, int16_t block) {
+    InsideCall inside("ReadMessage");
     State& s = state();
     std::unique_lock lock(s.mutex);
     ++s.readCalls;
@@ -148,8 +217,11 @@ int16_t RP1210_ReadMessage(int16_t client, char* buffer, int16_t size, int16_t b
         s.readable.wait(lock);
     }
 }
+#endif
 
+#ifndef TEST_DRIVER_LACKS_SendCommand
 int16_t RP1210_SendCommand(int16_t command, int16_t client, char* bytes, int16_t length) {
+    InsideCall inside("SendCommand");
     State& s = state();
     std::lock_guard lock(s.mutex);
     int16_t result = resultFor(s, "SendCommand", 0);
@@ -162,20 +234,26 @@ int16_t RP1210_SendCommand(int16_t command, int16_t client, char* bytes, int16_t
             result);
     return result;
 }
+#endif
 
+#ifndef TEST_DRIVER_LACKS_ReadVersion
 int16_t RP1210_ReadVersion(char* dllMajor, char* dllMinor, char* apiMajor, char* apiMinor) {
+    InsideCall inside("ReadVersion");
     State& s = state();
     std::lock_guard lock(s.mutex);
     const int16_t result = resultFor(s, "ReadVersion", 0);
     char* targets[4] = {dllMajor, dllMinor, apiMajor, apiMinor};
     for (int i = 0; i < 4; ++i)
         if (targets[i])
-            std::snprintf(targets[i], RP1210_VERSION_TEXT_SIZE, "%s", s.version[i].c_str());
+            putText(s, targets[i], RP1210_VERSION_TEXT_SIZE, s.version[i]);
     logLine(s, "ReadVersion", result);
     return result;
 }
+#endif
 
+#ifndef TEST_DRIVER_LACKS_GetHardwareStatus
 int16_t RP1210_GetHardwareStatus(int16_t client, char*, int16_t size, int16_t block) {
+    InsideCall inside("GetHardwareStatus");
     State& s = state();
     std::lock_guard lock(s.mutex);
     const int16_t result = resultFor(s, "GetHardwareStatus", 0);
@@ -185,15 +263,17 @@ int16_t RP1210_GetHardwareStatus(int16_t client, char*, int16_t size, int16_t bl
             result);
     return result;
 }
+#endif
 
-#ifndef TEST_DRIVER_PARTIAL
+#if !defined(TEST_DRIVER_PARTIAL) && !defined(TEST_DRIVER_LACKS_GetErrorMsg)
 int16_t RP1210_GetErrorMsg(int16_t code, char* description) {
+    InsideCall inside("GetErrorMsg");
     State& s = state();
     std::lock_guard lock(s.mutex);
     auto text = s.errorTexts.find(code);
     const int16_t result = text == s.errorTexts.end() ? 1 : resultFor(s, "GetErrorMsg", 0);
     if (result == 0 && description)
-        std::snprintf(description, RP1210_ERROR_TEXT_SIZE, "%s", text->second.c_str());
+        putText(s, description, RP1210_ERROR_TEXT_SIZE, text->second);
     logLine(s, "GetErrorMsg " + std::to_string(code), result);
     return result;
 }
@@ -216,6 +296,9 @@ TEST_DRIVER_EXPORT void TestDriver_Reset(void) {
     s.floods.clear();
     s.disconnected.clear();
     s.nextClient = 0;
+    s.delays.clear();
+    ++s.holdGeneration;
+    s.unterminatedTexts = false;
     s.readable.notify_all();
 }
 
@@ -298,6 +381,37 @@ TEST_DRIVER_EXPORT int TestDriver_PendingReads(int16_t client) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     return int(s.reads[client].size());
+}
+
+TEST_DRIVER_EXPORT void TestDriver_SetDelay(const char* function, int milliseconds) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    s.delays[function] = milliseconds;
+}
+
+TEST_DRIVER_EXPORT void TestDriver_ReleaseHeldCalls(void) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    ++s.holdGeneration;
+    s.readable.notify_all();
+}
+
+TEST_DRIVER_EXPORT int TestDriver_CallsInside(void) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    return s.callsInside;
+}
+
+TEST_DRIVER_EXPORT void TestDriver_FreeStateOnUnload(void) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    s.freeOnUnload = true;
+}
+
+TEST_DRIVER_EXPORT void TestDriver_SetUnterminatedTexts(int unterminated) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    s.unterminatedTexts = unterminated != 0;
 }
 
 } // extern "C"

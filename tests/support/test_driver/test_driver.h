@@ -52,6 +52,19 @@ void TestDriver_SetReadFlood(int16_t client, const uint8_t* bytes, int length);
 /* Number of messages still queued for a client. */
 int TestDriver_PendingReads(int16_t client);
 
+/* Misbehaviour. A call to function (an entry point name) takes milliseconds
+ * before it does anything; -1 holds it until TestDriver_ReleaseHeldCalls or
+ * a reset. TestDriver_CallsInside counts the calls now inside the driver. */
+void TestDriver_SetDelay(const char* function, int milliseconds);
+void TestDriver_ReleaseHeldCalls(void);
+int TestDriver_CallsInside(void);
+/* ReadVersion and GetErrorMsg fill their whole buffers (8 and 81 bytes) by
+ * repeating their texts, with no terminator. */
+void TestDriver_SetUnterminatedTexts(int unterminated);
+/* When the library is unloaded with no call inside, its state is freed (for
+ * tests that unload it while the program runs). */
+void TestDriver_FreeStateOnUnload(void);
+
 #ifdef __cplusplus
 }
 #endif
