@@ -29,8 +29,15 @@ void AutoResetEvent::set() {
 
 void AutoResetEvent::wait() {
     std::unique_lock lock(mutex_);
+    ++waiters_;
     signalled_.wait(lock, [this] { return set_; });
+    --waiters_;
     set_ = false;
+}
+
+bool AutoResetEvent::hasParkedWaiter() {
+    std::lock_guard lock(mutex_);
+    return waiters_ > 0 && !set_;
 }
 
 bool AutoResetEvent::waitFor(std::chrono::milliseconds timeout) {

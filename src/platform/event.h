@@ -26,10 +26,15 @@ public:
     // consumed.
     bool waitFor(std::chrono::milliseconds timeout);
 
+    // True while a thread is blocked in wait() and no signal is pending for
+    // it: the waiter is parked, not merely woken and not yet running.
+    bool hasParkedWaiter();
+
 private:
     std::mutex mutex_;
     std::condition_variable signalled_;
     bool set_ = false;
+    int waiters_ = 0;
 };
 
 // Returns a new event, or null when the event cannot be created; the caller

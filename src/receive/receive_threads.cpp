@@ -121,6 +121,13 @@ std::atomic<platform::AutoResetEvent*>& ReceiveShared::receiveEvent(connect::Pro
     return j1939ReceiveEvent;
 }
 
+bool ReceiveShared::isWaiting(connect::Protocol protocol) {
+    if (!waiting[int(protocol)].load())
+        return false;
+    platform::AutoResetEvent* event = receiveEvent(protocol).load();
+    return event == nullptr || event->hasParkedWaiter();
+}
+
 namespace {
 
 void waitForStart(ReceiveShared& shared, connect::Protocol protocol) {

@@ -118,8 +118,10 @@ struct ReceiveShared {
     RefreshNotifier refresh;
 
     std::atomic<platform::AutoResetEvent*>& receiveEvent(connect::Protocol protocol);
-    // True while the protocol's thread waits for its event (tests, benchmarks).
-    bool isWaiting(connect::Protocol protocol) const { return waiting[int(protocol)].load(); }
+    // True while the protocol's thread is parked on its event with no wake
+    // pending (tests, benchmarks): a thread that was signalled but has not
+    // run yet does not count, so a later start cannot race its wake-up.
+    bool isWaiting(connect::Protocol protocol);
     std::atomic<bool> waiting[3] = {false, false, false};
 };
 
