@@ -12,6 +12,17 @@
 namespace zt {
 namespace {
 
+// About a few microseconds of spinning in a blocking read.
+constexpr int kReadSpins = 256;
+
+inline void cpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
+
 void putBe32(char* out, uint32_t v) {
     out[0] = static_cast<char>(v >> 24);
     out[1] = static_cast<char>(v >> 16);
@@ -85,6 +96,7 @@ void Client::offer(const SharedMessage& frame, bool own) {
         queue.push_back(frame);
         queuedBytes += frame->bytes.size();
         ++queued;
+        arrivals.store(arrivals.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     }
     if (blockedReaders > 0)
         readable.notify_one();
@@ -212,6 +224,7 @@ Adapter::~Adapter() {
         for (auto& [id, d] : devices_)
             if (d->stack)
                 stacks.push_back(std::move(d->stack));
+        std::lock_guard tableLock(clientsM_);
         for (auto& c : clients_)
             if (c)
                 clients.push_back(std::move(c));
@@ -293,7 +306,10 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
         bus.clients.push_back(client);
         client->onBus = true;
     }
-    clients_[id] = client;
+    {
+        std::lock_guard tableLock(clientsM_);
+        clients_[id] = client;
+    }
     ++d.clientCount;
     ++d.perProtocol[p];
     return static_cast<int16_t>(id);
@@ -312,7 +328,10 @@ int16_t Adapter::disconnect(int16_t id) {
         std::lock_guard lock(m_);
         if (id < 0 || id >= kMaxClients || !clients_[id])
             return ERR_INVALID_CLIENT_ID;
-        c = std::move(clients_[id]);
+        {
+            std::lock_guard tableLock(clientsM_);
+            c = std::move(clients_[id]);
+        }
         Device& d = c->device;
         --d.clientCount;
         --d.perProtocol[static_cast<int>(c->protocol)];
@@ -353,7 +372,9 @@ int16_t Adapter::disconnect(int16_t id) {
 std::shared_ptr<Client> Adapter::find(int16_t id) {
     if (id < 0 || id >= kMaxClients)
         return nullptr;
-    std::lock_guard lock(m_);
+    // Every call looks its client up: a shared lock of the table alone, so
+    // the sender and the reader of a pair never wait on each other here.
+    std::shared_lock lock(clientsM_);
     return clients_[id];
 }
 
@@ -479,6 +500,15 @@ int16_t Adapter::read(Client& c, char* buffer, int size, bool block) {
     SharedMessage frame;
     {
         std::unique_lock lock(c.m);
+        if (block && c.connected && c.queue.empty() && !c.overflowPending) {
+            // A sender usually follows within microseconds: spin briefly
+            // before sleeping, so that neither side pays for a wake-up.
+            const uint64_t seen = c.arrivals.load(std::memory_order_relaxed);
+            lock.unlock();
+            for (int i = 0; i < kReadSpins && c.arrivals.load(std::memory_order_acquire) == seen; ++i)
+                cpuRelax();
+            lock.lock();
+        }
         if (block) {
             ++c.blockedReaders;
             c.touch();

@@ -64,9 +64,22 @@ void J1939Node::after(std::unique_lock<std::mutex>& lock, Micros deadlineBefore)
     const Micros deadline = engine_.nextDeadline();
     if (deadline != deadlineBefore && deadline < workerDeadline_)
         wake_.notify_one();
-    lock.unlock();
-    if (frames)
+    if (!frames) {
+        lock.unlock();
+        return;
+    }
+    // Usually no one else flushes: take the outbox now rather than locking
+    // m_ again. try_lock keeps the order flush_ before m_.
+    std::unique_lock flushLock(flush_, std::try_to_lock);
+    if (!flushLock.owns_lock()) {
+        lock.unlock();
         flush();
+        return;
+    }
+    flushing_.swap(outbox_);
+    flushWanted_ = false;
+    lock.unlock();
+    sendFlushing();
 }
 
 void J1939Node::flush() {
@@ -76,6 +89,10 @@ void J1939Node::flush() {
         flushing_.swap(outbox_);
         flushWanted_ = false;
     }
+    sendFlushing();
+}
+
+void J1939Node::sendFlushing() {
     for (const CanFrame& f : flushing_)
         link_->send(f); // a frame the link refuses is lost, as on a bus in error
     flushing_.clear();

@@ -66,6 +66,7 @@ private:
     void onFrame(const CanFrame& frame);
     void after(std::unique_lock<std::mutex>& lock, Micros deadlineBefore);
     void flush();
+    void sendFlushing(); // flush_ held
     void work();
 
     const Clock& clock_;
