@@ -1,6 +1,8 @@
 #include "clients/adapter.h"
 
 #include "config/device_table.h"
+#include "links/recording_link.h"
+#include "links/replay_link.h"
 #include "vehicle/vehicle.h"
 
 #include <rp1210a/rp1210a.h>
@@ -664,6 +666,15 @@ int16_t Adapter::status(Client& c, char* buffer, int size, bool block) {
         s[9] = static_cast<char>(claimStatusByte(claimStateOf(c, address)));
         s[8] = static_cast<char>(address);
     }
+    // The device's CAN link: what its logs lost, and the bus state.
+    const DeviceLinks& links = c.stack->links;
+    if (links.replay != nullptr)
+        putBe32(s + 32, links.replay->skippedLines());
+    if (links.recorder != nullptr) {
+        const uint64_t lost = links.recorder->droppedFrames() + links.recorder->unwrittenFrames();
+        putBe32(s + 36, static_cast<uint32_t>(std::min<uint64_t>(lost, UINT32_MAX)));
+    }
+    s[40] = static_cast<char>(c.stack->j1939->busState());
     std::memcpy(buffer, s, static_cast<std::size_t>(std::min(size, kStatusSize)));
     return RP1210_NO_ERRORS;
 }

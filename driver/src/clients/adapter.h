@@ -45,7 +45,7 @@ constexpr int kMaxClients = 64;
 constexpr std::size_t kQueueMessages = 8192;
 constexpr std::size_t kQueueBytesDefault = 8u * 1024u * 1024u;
 constexpr std::size_t kMaxJ1939Filters = 1024;
-constexpr int kStatusSize = 32;
+constexpr int kStatusSize = 41;
 
 enum class FilterMode : uint8_t { PassAll = 0, DiscardAll = 1, Selected = 2 };
 

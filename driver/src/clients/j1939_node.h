@@ -61,6 +61,7 @@ public:
     // changed, a message arrived.
     std::condition_variable& changed() { return changed_; }
     std::string linkName() const { return link_->name(); }
+    BusState busState() const { return link_->busState(); }
 
 private:
     void onFrame(const CanFrame& frame);
