@@ -24,7 +24,14 @@ J1939Node::J1939Node(std::unique_ptr<CanLink> link, const Clock& clock, Hooks ho
                                              hooks_.claimChanged(e);
                                          changed_.notify_all();
                                      }},
-              std::move(options)) {}
+              ownFramesFromLink(std::move(options))) {}
+
+j1939::EngineOptions J1939Node::ownFramesFromLink(j1939::EngineOptions options) {
+    // A paced link hands the node its own frames once they are on the bus:
+    // the engine's own transfers then take the bus's time.
+    options.ownerLoopsFramesBack = link_->setOwnFrameHandler([this](const CanFrame& f) { onOwnFrame(f); });
+    return options;
+}
 
 J1939Node::~J1939Node() {
     {
@@ -48,10 +55,21 @@ LinkError J1939Node::open() {
 }
 
 void J1939Node::onFrame(const CanFrame& frame) {
+    onLinkFrame(frame, false);
+}
+
+void J1939Node::onOwnFrame(const CanFrame& frame) {
+    onLinkFrame(frame, true);
+}
+
+void J1939Node::onLinkFrame(const CanFrame& frame, bool own) {
     // On the link's thread, under its lock: the engine's answers are queued
     // and the worker puts them on the link.
     std::lock_guard lock(m_);
-    engine_.onFrame(frame);
+    if (own)
+        engine_.onOwnFrame(frame);
+    else
+        engine_.onFrame(frame);
     if (!outbox_.empty())
         flushWanted_ = true;
     if (flushWanted_ || engine_.nextDeadline() < workerDeadline_)

@@ -64,7 +64,10 @@ public:
     BusState busState() const { return link_->busState(); }
 
 private:
+    j1939::EngineOptions ownFramesFromLink(j1939::EngineOptions options);
     void onFrame(const CanFrame& frame);
+    void onOwnFrame(const CanFrame& frame); // paced links only
+    void onLinkFrame(const CanFrame& frame, bool own);
     void after(std::unique_lock<std::mutex>& lock, Micros deadlineBefore);
     void flush();
     void sendFlushing(); // flush_ held
