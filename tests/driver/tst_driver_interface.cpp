@@ -181,6 +181,7 @@ private slots:
         QTest::newRow("5") << 5;
         QTest::newRow("16") << 16;
         QTest::newRow("32") << 32;
+        QTest::newRow("40") << 40;
         QTest::newRow("100") << 100;
     }
     void statusNeverWritesPastItsSize() {
@@ -190,7 +191,7 @@ private slots:
         std::vector<uint8_t> buf(static_cast<std::size_t>(size) + 16, 0xA5);
         QCOMPARE(api.status(id, reinterpret_cast<char*>(buf.data()), static_cast<int16_t>(size), 0),
                  int16_t(0));
-        for (std::size_t i = static_cast<std::size_t>(std::min(size, 32)); i < buf.size(); ++i)
+        for (std::size_t i = static_cast<std::size_t>(std::min(size, 41)); i < buf.size(); ++i)
             QCOMPARE(buf[i], uint8_t(0xA5));
         QCOMPARE(buf[0] & 1, 1); // client connected
         if (size > 5)

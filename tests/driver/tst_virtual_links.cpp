@@ -1,6 +1,6 @@
 // The in-process CAN bus on a manual clock: a frame's wire time at a bit
 // rate, paced delivery one frame after another, and that a frame reaches
-// every node but its sender.
+// every node but its sender (a paced bus hands it back to a sender that asks).
 #include "links/link_factory.h"
 #include "links/virtual_can.h"
 
@@ -47,9 +47,13 @@ private slots:
         ManualClock clock(1000);
         auto bus = std::make_shared<VirtualCanBus>("t", clock, bitrate, false);
         std::vector<std::pair<int, CanFrame>> seen; // receiving node, frame
+        std::vector<CanFrame> own;                  // node 0's own frames, handed back once on a paced bus
         std::vector<std::unique_ptr<CanLink>> links;
         for (int node = 0; node < 3; ++node) {
             links.push_back(bus->attach());
+            if (node == 0)
+                QCOMPARE(links[0]->setOwnFrameHandler([&own](const CanFrame& f) { own.push_back(f); }),
+                         bitrate > 0);
             QVERIFY(
                 !links.back()->open([&seen, node](const CanFrame& f) { seen.emplace_back(node, f); }, {}));
         }
@@ -68,6 +72,8 @@ private slots:
             clock.advance(1);
             bus->bus().deliverDue();
             QCOMPARE(seen.size(), std::size_t(2)); // a, to nodes 1 and 2
+            QCOMPARE(own.size(), std::size_t(1));
+            QCOMPARE(own[0].timestamp, Micros(1000 + 524));
             clock.advance(524);
             bus->bus().deliverDue();
         }
@@ -89,6 +95,7 @@ private slots:
             bus->bus().deliverDue();
         }
         QCOMPARE(seen.back().first, 2); // the closed node hears nothing more
+        QCOMPARE(own.size(), std::size_t(bitrate > 0 ? 1 : 0));
     }
 
     void factoryRefusesAnUnknownLinkKind() {

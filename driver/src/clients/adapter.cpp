@@ -1,6 +1,8 @@
 #include "clients/adapter.h"
 
 #include "config/device_table.h"
+#include "links/recording_link.h"
+#include "links/replay_link.h"
 #include "vehicle/vehicle.h"
 
 #include <rp1210a/rp1210a.h>
@@ -11,6 +13,17 @@
 
 namespace zt {
 namespace {
+
+// About a few microseconds of spinning in a blocking read.
+constexpr int kReadSpins = 256;
+
+inline void cpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
 
 void putBe32(char* out, uint32_t v) {
     out[0] = static_cast<char>(v >> 24);
@@ -85,6 +98,7 @@ void Client::offer(const SharedMessage& frame, bool own) {
         queue.push_back(frame);
         queuedBytes += frame->bytes.size();
         ++queued;
+        arrivals.store(arrivals.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     }
     if (blockedReaders > 0)
         readable.notify_one();
@@ -212,6 +226,7 @@ Adapter::~Adapter() {
         for (auto& [id, d] : devices_)
             if (d->stack)
                 stacks.push_back(std::move(d->stack));
+        std::lock_guard tableLock(clientsM_);
         for (auto& c : clients_)
             if (c)
                 clients.push_back(std::move(c));
@@ -293,7 +308,10 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
         bus.clients.push_back(client);
         client->onBus = true;
     }
-    clients_[id] = client;
+    {
+        std::lock_guard tableLock(clientsM_);
+        clients_[id] = client;
+    }
     ++d.clientCount;
     ++d.perProtocol[p];
     return static_cast<int16_t>(id);
@@ -312,7 +330,10 @@ int16_t Adapter::disconnect(int16_t id) {
         std::lock_guard lock(m_);
         if (id < 0 || id >= kMaxClients || !clients_[id])
             return ERR_INVALID_CLIENT_ID;
-        c = std::move(clients_[id]);
+        {
+            std::lock_guard tableLock(clientsM_);
+            c = std::move(clients_[id]);
+        }
         Device& d = c->device;
         --d.clientCount;
         --d.perProtocol[static_cast<int>(c->protocol)];
@@ -353,7 +374,9 @@ int16_t Adapter::disconnect(int16_t id) {
 std::shared_ptr<Client> Adapter::find(int16_t id) {
     if (id < 0 || id >= kMaxClients)
         return nullptr;
-    std::lock_guard lock(m_);
+    // Every call looks its client up: a shared lock of the table alone, so
+    // the sender and the reader of a pair never wait on each other here.
+    std::shared_lock lock(clientsM_);
     return clients_[id];
 }
 
@@ -479,6 +502,15 @@ int16_t Adapter::read(Client& c, char* buffer, int size, bool block) {
     SharedMessage frame;
     {
         std::unique_lock lock(c.m);
+        if (block && c.connected && c.queue.empty() && !c.overflowPending) {
+            // A sender usually follows within microseconds: spin briefly
+            // before sleeping, so that neither side pays for a wake-up.
+            const uint64_t seen = c.arrivals.load(std::memory_order_relaxed);
+            lock.unlock();
+            for (int i = 0; i < kReadSpins && c.arrivals.load(std::memory_order_acquire) == seen; ++i)
+                cpuRelax();
+            lock.lock();
+        }
         if (block) {
             ++c.blockedReaders;
             c.touch();
@@ -634,6 +666,15 @@ int16_t Adapter::status(Client& c, char* buffer, int size, bool block) {
         s[9] = static_cast<char>(claimStatusByte(claimStateOf(c, address)));
         s[8] = static_cast<char>(address);
     }
+    // The device's CAN link: what its logs lost, and the bus state.
+    const DeviceLinks& links = c.stack->links;
+    if (links.replay != nullptr)
+        putBe32(s + 32, links.replay->skippedLines());
+    if (links.recorder != nullptr) {
+        const uint64_t lost = links.recorder->droppedFrames() + links.recorder->unwrittenFrames();
+        putBe32(s + 36, static_cast<uint32_t>(std::min<uint64_t>(lost, UINT32_MAX)));
+    }
+    s[40] = static_cast<char>(c.stack->j1939->busState());
     std::memcpy(buffer, s, static_cast<std::size_t>(std::min(size, kStatusSize)));
     return RP1210_NO_ERRORS;
 }

@@ -18,6 +18,7 @@
 //                          J1939 node's mutex also guards its engine
 //   Vehicle::m_            the vehicle's queue of requests to answer
 //   Client::m              one client's queue and settings
+//   Adapter::clientsM_     the client table (taken alone by find())
 // No call into a link is made while a bus, node or client mutex is held.
 #pragma once
 
@@ -27,12 +28,14 @@
 #include "support/clock.h"
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -42,7 +45,7 @@ constexpr int kMaxClients = 64;
 constexpr std::size_t kQueueMessages = 8192;
 constexpr std::size_t kQueueBytesDefault = 8u * 1024u * 1024u;
 constexpr std::size_t kMaxJ1939Filters = 1024;
-constexpr int kStatusSize = 32;
+constexpr int kStatusSize = 41;
 
 enum class FilterMode : uint8_t { PassAll = 0, DiscardAll = 1, Selected = 2 };
 
@@ -96,6 +99,7 @@ struct Client {
     std::deque<SharedMessage> queue;
     std::size_t queuedBytes = 0;
     uint32_t queued = 0;
+    std::atomic<uint64_t> arrivals{0}; // written under m; a spinning reader peeks without it
     uint32_t overflowed = 0;
     uint32_t tooLong = 0;
     bool overflowPending = false;
@@ -145,7 +149,6 @@ struct Device {
     std::shared_ptr<DeviceStack> stack; // while the device has clients
 };
 
-
 class Adapter {
 public:
     static Adapter& instance();
@@ -172,6 +175,8 @@ private:
 
     std::mutex m_;
     std::map<int, std::unique_ptr<Device>> devices_;
+    // Written under m_ and clientsM_, read under either.
+    std::shared_mutex clientsM_;
     std::array<std::shared_ptr<Client>, kMaxClients> clients_;
     int next_ = 0;
     uint32_t nextToken_ = 0;

@@ -24,7 +24,14 @@ J1939Node::J1939Node(std::unique_ptr<CanLink> link, const Clock& clock, Hooks ho
                                              hooks_.claimChanged(e);
                                          changed_.notify_all();
                                      }},
-              std::move(options)) {}
+              ownFramesFromLink(std::move(options))) {}
+
+j1939::EngineOptions J1939Node::ownFramesFromLink(j1939::EngineOptions options) {
+    // A paced link hands the node its own frames once they are on the bus:
+    // the engine's own transfers then take the bus's time.
+    options.ownerLoopsFramesBack = link_->setOwnFrameHandler([this](const CanFrame& f) { onOwnFrame(f); });
+    return options;
+}
 
 J1939Node::~J1939Node() {
     {
@@ -48,10 +55,21 @@ LinkError J1939Node::open() {
 }
 
 void J1939Node::onFrame(const CanFrame& frame) {
+    onLinkFrame(frame, false);
+}
+
+void J1939Node::onOwnFrame(const CanFrame& frame) {
+    onLinkFrame(frame, true);
+}
+
+void J1939Node::onLinkFrame(const CanFrame& frame, bool own) {
     // On the link's thread, under its lock: the engine's answers are queued
     // and the worker puts them on the link.
     std::lock_guard lock(m_);
-    engine_.onFrame(frame);
+    if (own)
+        engine_.onOwnFrame(frame);
+    else
+        engine_.onFrame(frame);
     if (!outbox_.empty())
         flushWanted_ = true;
     if (flushWanted_ || engine_.nextDeadline() < workerDeadline_)
@@ -64,9 +82,22 @@ void J1939Node::after(std::unique_lock<std::mutex>& lock, Micros deadlineBefore)
     const Micros deadline = engine_.nextDeadline();
     if (deadline != deadlineBefore && deadline < workerDeadline_)
         wake_.notify_one();
-    lock.unlock();
-    if (frames)
+    if (!frames) {
+        lock.unlock();
+        return;
+    }
+    // Usually no one else flushes: take the outbox now rather than locking
+    // m_ again. try_lock keeps the order flush_ before m_.
+    std::unique_lock flushLock(flush_, std::try_to_lock);
+    if (!flushLock.owns_lock()) {
+        lock.unlock();
         flush();
+        return;
+    }
+    flushing_.swap(outbox_);
+    flushWanted_ = false;
+    lock.unlock();
+    sendFlushing();
 }
 
 void J1939Node::flush() {
@@ -76,6 +107,10 @@ void J1939Node::flush() {
         flushing_.swap(outbox_);
         flushWanted_ = false;
     }
+    sendFlushing();
+}
+
+void J1939Node::sendFlushing() {
     for (const CanFrame& f : flushing_)
         link_->send(f); // a frame the link refuses is lost, as on a bus in error
     flushing_.clear();

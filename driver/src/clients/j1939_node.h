@@ -61,11 +61,16 @@ public:
     // changed, a message arrived.
     std::condition_variable& changed() { return changed_; }
     std::string linkName() const { return link_->name(); }
+    BusState busState() const { return link_->busState(); }
 
 private:
+    j1939::EngineOptions ownFramesFromLink(j1939::EngineOptions options);
     void onFrame(const CanFrame& frame);
+    void onOwnFrame(const CanFrame& frame); // paced links only
+    void onLinkFrame(const CanFrame& frame, bool own);
     void after(std::unique_lock<std::mutex>& lock, Micros deadlineBefore);
     void flush();
+    void sendFlushing(); // flush_ held
     void work();
 
     const Clock& clock_;

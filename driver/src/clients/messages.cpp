@@ -4,6 +4,8 @@
 
 #include <rp1210a/rp1210a.h>
 
+#include <cstring>
+
 namespace zt {
 
 uint32_t nowMs() {
@@ -84,16 +86,16 @@ MessagePtr makeJ1939(uint32_t pgn, uint8_t priority, uint8_t source, uint8_t des
     f->info.priority = static_cast<uint8_t>(priority & 7);
     f->info.source = source;
     f->info.destination = destination;
-    f->bytes.reserve(kTimestampSize + 6 + data.size());
-    f->bytes.assign(kTimestampSize, 0);
-    const uint8_t head[] = {static_cast<uint8_t>(pgn),
-                            static_cast<uint8_t>(pgn >> 8),
-                            static_cast<uint8_t>(pgn >> 16),
-                            f->info.priority,
-                            source,
-                            destination};
-    f->bytes.insert(f->bytes.end(), std::begin(head), std::end(head));
-    f->bytes.insert(f->bytes.end(), data.begin(), data.end());
+    f->bytes.resize(kTimestampSize + 6 + data.size());
+    uint8_t* out = f->bytes.data() + kTimestampSize;
+    out[0] = static_cast<uint8_t>(pgn);
+    out[1] = static_cast<uint8_t>(pgn >> 8);
+    out[2] = static_cast<uint8_t>(pgn >> 16);
+    out[3] = f->info.priority;
+    out[4] = source;
+    out[5] = destination;
+    if (!data.empty())
+        std::memcpy(out + 6, data.data(), data.size());
     return f;
 }
 

@@ -132,7 +132,9 @@ int Engine::send(const OutgoingMessage& message) {
         return ERR_INVALID_COMMAND;
     if (claims_->takeLostReport(message.owner, message.source))
         return ERR_ADDRESS_LOST;
-    Message m;
+    // A single frame reuses one message buffer; a transfer keeps its own.
+    Message transfer;
+    Message& m = message.data.size() > kMaxSingleFrame ? transfer : single_;
     m.pgn = isPdu1(message.pgn) ? message.pgn & ~0xFFu : message.pgn;
     m.priority = message.priority & 0x7;
     m.source = message.source;

@@ -195,6 +195,7 @@ private:
     std::unique_ptr<Transport> transport_;
     std::unique_ptr<AddressClaim> claims_;
     std::vector<CanFrame> loopback_;
+    Message single_; // the single frame being sent
     bool draining_ = false;
 };
 

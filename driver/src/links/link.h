@@ -56,6 +56,10 @@ public:
     // error code (bus off, transmit time-out, link gone).
     virtual int send(const CanFrame& frame) = 0;
     virtual BusState busState() const = 0;
+    // A link that paces its bus may hand the node its own frames too, each
+    // once its wire time has passed, so the node's own transfers take the
+    // bus's time. Call before open(); false when the link does not.
+    virtual bool setOwnFrameHandler(FrameHandler /*onOwnFrame*/) { return false; }
     // "socketcan:can0", "slcan:/dev/ttyACM0", "virtual:101"
     virtual std::string name() const = 0;
 };

@@ -69,6 +69,9 @@ public:
     void close() override;
     int send(const CanFrame& frame) override;
     BusState busState() const override { return inner_->busState(); }
+    bool setOwnFrameHandler(FrameHandler onOwnFrame) override {
+        return inner_->setOwnFrameHandler(std::move(onOwnFrame));
+    }
     std::string name() const override { return inner_->name(); }
 
     CanLink& inner() { return *inner_; }

@@ -46,9 +46,11 @@ public:
     VirtualBus(const VirtualBus&) = delete;
     VirtualBus& operator=(const VirtualBus&) = delete;
 
-    int attach(Handler handler) {
+    // own, when set, gets the node's own items back once delivered (paced
+    // buses only: unpaced, the sender is still inside send()).
+    int attach(Handler handler, Handler own = {}) {
         std::lock_guard lock(m_);
-        nodes_.push_back({nextNode_, std::move(handler)});
+        nodes_.push_back({nextNode_, std::move(handler), wireTime_ ? std::move(own) : Handler{}});
         return nextNode_++;
     }
     void detach(int node) {
@@ -91,6 +93,7 @@ private:
     struct Node {
         int id;
         Handler handler;
+        Handler own;
     };
     struct Queued {
         int sender;
@@ -98,9 +101,12 @@ private:
     };
 
     void deliver(int sender, const Item& item) {
-        for (const Node& n : nodes_)
+        for (const Node& n : nodes_) {
             if (n.id != sender)
                 n.handler(item);
+            else if (n.own)
+                n.own(item);
+        }
     }
     void deliverDueLocked(Micros now) {
         while (!queue_.empty() && queue_.front().item.timestamp <= now) {

@@ -12,8 +12,14 @@ public:
 
     LinkError open(FrameHandler onFrame, StateHandler /*onState: the bus never fails*/) override {
         if (node_ < 0)
-            node_ = bus_->bus().attach(std::move(onFrame));
+            node_ = bus_->bus().attach(std::move(onFrame), onOwnFrame_);
         return {};
+    }
+    bool setOwnFrameHandler(FrameHandler onOwnFrame) override {
+        if (!bus_->paced())
+            return false; // unpaced, the node loops its frames back at once
+        onOwnFrame_ = std::move(onOwnFrame);
+        return true;
     }
     void close() override {
         if (node_ >= 0)
@@ -30,6 +36,7 @@ public:
 
 private:
     const std::shared_ptr<VirtualCanBus> bus_;
+    FrameHandler onOwnFrame_;
     int node_ = -1;
 };
 
@@ -45,12 +52,12 @@ Micros canWireTime(const CanFrame& frame, int64_t bitrate) {
 }
 
 VirtualCanBus::VirtualCanBus(std::string name, Clock& clock, int64_t bitrate, bool runThread)
-    : name_(std::move(name)), bus_(clock,
-                                   bitrate > 0 ? VirtualBus<CanFrame>::WireTime([bitrate](const CanFrame& f) {
-                                       return canWireTime(f, bitrate);
-                                   })
-                                               : VirtualBus<CanFrame>::WireTime{},
-                                   runThread) {}
+    : name_(std::move(name)), paced_(bitrate > 0),
+      bus_(clock,
+           bitrate > 0 ? VirtualBus<CanFrame>::WireTime(
+                             [bitrate](const CanFrame& f) { return canWireTime(f, bitrate); })
+                       : VirtualBus<CanFrame>::WireTime{},
+           runThread) {}
 
 std::unique_ptr<CanLink> VirtualCanBus::attach() {
     return std::make_unique<VirtualCanLink>(shared_from_this());

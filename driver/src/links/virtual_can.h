@@ -26,9 +26,11 @@ public:
     std::unique_ptr<CanLink> attach();
     VirtualBus<CanFrame>& bus() { return bus_; }
     const std::string& name() const { return name_; }
+    bool paced() const { return paced_; }
 
 private:
     const std::string name_;
+    const bool paced_;
     VirtualBus<CanFrame> bus_;
 };
 
