@@ -15,7 +15,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -26,8 +30,27 @@ struct Clients {
     int16_t ids[4];
 };
 
+// The driver reads its ini beside the binary it is part of, here the fuzzer.
+// An empty non-blocking read answers at once, so draining the queues after
+// every operation costs no waiting.
+void writeDriverIni() {
+    char self[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return;
+    std::string folder(self, static_cast<size_t>(n));
+    folder.resize(folder.rfind('/') + 1);
+    std::ofstream(folder + "ZT121032.ini") << "[VendorInformation]\nDevices=102\nProtocols=1,2,3\n"
+                                              "EmptyReadWaitMicroseconds=0\n"
+                                              "[DeviceInformation102]\nDeviceID=102\nSimulatedVehicle=No\n"
+                                              "[ProtocolInformation1]\nProtocolString=J1708\nDevices=102\n"
+                                              "[ProtocolInformation2]\nProtocolString=J1850\nDevices=102\n"
+                                              "[ProtocolInformation3]\nProtocolString=J1939\nDevices=102\n";
+}
+
 const Clients& clients() {
     static const Clients connected = [] {
+        writeDriverIni();
         Clients c{};
         const char* protocols[4] = {"J1708", "J1850", "J1939", "J1939"};
         for (int i = 0; i < 4; ++i) {
