@@ -212,6 +212,9 @@ uint8_t claimStatusByte(j1939::ClaimState s) {
 // Device and adapter
 
 Adapter& Adapter::instance() {
+    // The clock is made first so that it is destroyed after the adapter: at
+    // unload the adapter's destructor joins threads that still read it.
+    systemClock();
     static Adapter adapter;
     return adapter;
 }
