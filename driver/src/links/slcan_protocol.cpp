@@ -1,4 +1,5 @@
 #include "links/slcan_protocol.h"
+#include "support/hex.h"
 
 #include <array>
 
@@ -8,16 +9,6 @@ namespace {
 constexpr std::array<int, 9> kBitrates = {10000,  20000,  50000,  100000, 125000,
                                           250000, 500000, 800000, 1000000};
 constexpr char kHex[] = "0123456789ABCDEF";
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 // Reads count hex digits at pos; false if any is not a hex digit.
 bool readHex(const std::string& s, size_t pos, size_t count, uint32_t& value) {
