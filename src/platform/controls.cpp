@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -25,6 +27,34 @@ MultiLineEdit::MultiLineEdit(QWidget* parent) : QPlainTextEdit(parent) {
     // Tab leaves the box as in any dialog, so the keyboard never gets stuck.
     setTabChangesFocus(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+}
+
+QString MultiLineEdit::toWidgetText(const QString& text) {
+    QString result = text;
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return result;
+}
+
+QString MultiLineEdit::fromWidgetText(const QString& text) {
+    QString result = text;
+    result.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return result;
+}
+
+void MultiLineEdit::replaceEnds(const QString& front, qsizetype keepLength) {
+    QTextDocument* doc = document();
+    doc->setUndoRedoEnabled(false); // a stream of edits must not pile up undo steps
+    // One edit block: the box is laid out and repainted once, not once per end.
+    QTextCursor edit(doc);
+    edit.beginEditBlock();
+    edit.setPosition(int(std::min<qsizetype>(keepLength, doc->characterCount() - 1)));
+    edit.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    edit.removeSelectedText();
+    edit.setPosition(0);
+    edit.insertText(front);
+    edit.endEditBlock();
+    doc->setUndoRedoEnabled(true);
+    moveCursor(QTextCursor::Start);
 }
 
 void MultiLineEdit::focusOutEvent(QFocusEvent* event) {

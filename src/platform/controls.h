@@ -33,6 +33,17 @@ class MultiLineEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit MultiLineEdit(QWidget* parent = nullptr);
+
+    // Dialog members hold "\r\n" line ends, as the native edit does; the
+    // Qt widget works with "\n".
+    static QString toWidgetText(const QString& text);
+    static QString fromWidgetText(const QString& text);
+
+    // Changes the text at its two ends only: keeps its first keepLength
+    // characters and puts front before them. Only the new lines are laid
+    // out, where setPlainText lays out every line again. Leaves no undo
+    // step, as setPlainText does not, and the cursor at the start.
+    void replaceEnds(const QString& front, qsizetype keepLength);
 signals:
     void focusLost();
 

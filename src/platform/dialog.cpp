@@ -30,19 +30,6 @@ QString plainCaption(QString caption) {
     return caption;
 }
 
-// Multi-line edits hold "\r\n" line ends in their members, as the native edit
-// does; the Qt widget works with "\n".
-QString toWidgetText(const QString& text) {
-    QString result = text;
-    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return result;
-}
-QString fromWidgetText(const QString& text) {
-    QString result = text;
-    result.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    return result;
-}
-
 int g_messageDepth = 0;
 
 testing::NotificationObserver& notificationObserver() {
@@ -93,9 +80,9 @@ void DataExchange::text(int id, QString& value) {
         return;
     if (auto* multi = qobject_cast<MultiLineEdit*>(widget)) {
         if (save_) {
-            value = fromWidgetText(multi->toPlainText());
+            value = MultiLineEdit::fromWidgetText(multi->toPlainText());
         } else {
-            const QString shown = toWidgetText(value);
+            const QString shown = MultiLineEdit::toWidgetText(value);
             if (multi->toPlainText() != shown)
                 multi->setPlainText(shown);
         }

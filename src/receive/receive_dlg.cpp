@@ -1,6 +1,7 @@
 #include "receive/receive_dlg.h"
 
 #include "fields/hex_text.h"
+#include "platform/controls.h"
 #include "platform/message_service.h"
 #include "platform/posted_message.h"
 #include "receive/filter_commands.h"
@@ -11,6 +12,8 @@
 
 #include <QAbstractButton>
 #include <QFontDatabase>
+
+#include <optional>
 
 namespace receive {
 
@@ -66,13 +69,35 @@ void ReceiveDlg::doDataExchange(platform::DataExchange& dx) {
 }
 
 void ReceiveDlg::refreshControls() {
+    const uint64_t addedBefore = shown_.added;
+    const uint64_t droppedBefore = shown_.dropped;
     if (shared_.text.copyIfChanged(shown_)) {
+        editBoxEnds(shown_.rxText, shown_.added - addedBefore, shown_.dropped - droppedBefore);
         boxText_.swap(shown_.rxText);
         boxCount_ = shown_.messageCount;
     }
     updateData(false);
     ++controlRefreshes_;
     sinceRefresh_.start();
+}
+
+void ReceiveDlg::editBoxEnds(const std::string& text, uint64_t added, uint64_t dropped) {
+    platform::MultiLineEdit* box = multiLineEdit(res::IDC_RX_TEXT);
+    if (box == nullptr)
+        return;
+    const std::optional<EndsChange> change = endsChange(boxText_, text, added, dropped);
+    if (!change)
+        return; // the box is rewritten whole
+    const auto widgetText = [](std::string_view bytes) {
+        return platform::MultiLineEdit::toWidgetText(
+            QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));
+    };
+    // The user's typing since the last refresh is overwritten, as a whole
+    // rewrite would; only an untouched box is edited at its ends.
+    if (box->toPlainText() != widgetText(boxText_))
+        return;
+    box->replaceEnds(widgetText(std::string_view(text).substr(0, change->frontBytes)),
+                     widgetText(std::string_view(boxText_).substr(0, change->keptBytes)).size());
 }
 
 void ReceiveDlg::takeBackControls() {
@@ -82,26 +107,26 @@ void ReceiveDlg::takeBackControls() {
 
 void ReceiveDlg::requestRefresh() {
     if (refreshTimer_.isActive())
-        return;
-    if (shared_.text.generation() == shown_.generation)
-        return; // nothing new since the last refresh
+        return; // the scheduled refresh covers this
     const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : kMinRefreshIntervalMs;
-    if (since >= kMinRefreshIntervalMs)
+    if (since >= kMinRefreshIntervalMs || shared_.text.generation() == shown_.generation)
         refreshFromShared();
     else
-        refreshTimer_.start(int(kMinRefreshIntervalMs - since));
+        refreshTimer_.start(int(kMinRefreshIntervalMs - since)); // the notification stays pending
 }
 
 void ReceiveDlg::refreshFromShared() {
+    // Consumed only now, not when the event came: while a refresh is
+    // scheduled the receive threads post nothing, so the user-interface
+    // thread is not woken for every message.
+    shared_.refresh.consume();
     if (shared_.text.generation() != shown_.generation)
         refreshControls();
 }
 
 bool ReceiveDlg::onPostedMessage(unsigned message, quintptr wParam, qintptr lParam) {
-    if (message == platform::kUserMessage && wParam == RX_REFRESH) {
-        shared_.refresh.consume();
+    if (message == platform::kUserMessage && wParam == RX_REFRESH)
         requestRefresh();
-    }
     return Dialog::onPostedMessage(message, wParam, lParam);
 }
 
@@ -112,9 +137,14 @@ bool ReceiveDlg::onInitDialog() {
     setItemIcon(res::IDC_RX_PICTURE_BUTTON, res::loadIcon(res::IDI_RX_PICTURE));
     enableItem(res::IDC_RX_PICTURE_BUTTON, false);
     setItemText(res::IDC_RX_WINDOW_NUMBER, QStringLiteral("0"));
-    // The columns of the lines line up only in a fixed-pitch font.
-    if (QWidget* box = item(res::IDC_RX_TEXT))
-        box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // The columns of the lines line up only in a fixed-pitch font. The lines
+    // are plain ASCII, so they skip text shaping: a busy bus repaints the
+    // box many times a second, and shaping was most of each repaint.
+    if (QWidget* box = item(res::IDC_RX_TEXT)) {
+        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setStyleStrategy(QFont::PreferNoShaping);
+        box->setFont(font);
+    }
     for (Protocol protocol : {Protocol::J1708, Protocol::J1850, Protocol::J1939})
         if (unlocked_[int(protocol)])
             enableProtocolControls(protocol);
@@ -417,7 +447,10 @@ void ReceiveDlg::onSwitch() {
 
 void ReceiveDlg::onClearText() {
     shared_.text.clear();
-    refreshTimer_.stop();
+    if (refreshTimer_.isActive()) {
+        refreshTimer_.stop();
+        shared_.refresh.consume(); // no event is queued while the timer runs
+    }
     refreshControls();
 }
 

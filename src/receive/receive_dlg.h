@@ -20,8 +20,8 @@ namespace receive {
 class ReceiveDlg : public platform::Dialog {
     Q_OBJECT
 public:
-    // The text box is rewritten at most this often: 20 times a second reads
-    // as live, and each rewrite lays out the whole text, so a faster rate
+    // The text box is refreshed at most this often: 20 times a second reads
+    // as live, and each refresh lays out and paints the box, so a faster rate
     // cost a busy bus a tenth of a core in the user-interface thread alone.
     static constexpr int kMinRefreshIntervalMs = 50;
 
@@ -95,6 +95,10 @@ private:
     // them back into it.
     void refreshControls();
     void takeBackControls();
+    // Puts the lines that arrived in front of the box's text and cuts the
+    // dropped ones off its end, when the box still shows what it was filled
+    // with; the refresh then finds nothing left to rewrite.
+    void editBoxEnds(const std::string& text, uint64_t added, uint64_t dropped);
     // RX_REFRESH: rewrite the controls now, or when the interval is up.
     void requestRefresh();
     void refreshFromShared();

@@ -88,8 +88,9 @@ public:
     void setTarget(QObject* window);
     // A receive thread, once per message, after its line is in the text.
     void notify();
-    // The window, when it handles RX_REFRESH: returns how many messages the
-    // event stood for. Must come before the window reads the text.
+    // The window, before it reads the text for a refresh: returns how many
+    // messages the notification stood for. Until then no further event is
+    // posted, so a window that defers its refresh is not woken meanwhile.
     uint64_t consume();
 
     uint64_t notifications() const { return notifications_.load(std::memory_order_relaxed); }

@@ -65,25 +65,48 @@ bool addReceivedLine(RxTextBuffer& text, uint32_t& messageCount, std::string_vie
     return dropped;
 }
 
+namespace {
+
+// Where the first `lines` lines of text end (all of it when it has fewer).
+std::size_t endOfFirstLines(std::string_view text, uint64_t lines) {
+    std::size_t end = 0;
+    for (uint64_t line = 0; line < lines && end < text.size(); ++line) {
+        const std::size_t feed = text.find('\n', end);
+        end = feed == std::string_view::npos ? text.size() : feed + 1;
+    }
+    return end;
+}
+
+std::string_view withoutOldestLines(std::string_view text, uint64_t lines) {
+    for (uint64_t line = 0; line < lines; ++line) {
+        const std::size_t keep = oldestLineCut(text);
+        if (keep == text.size())
+            break;
+        text = text.substr(0, keep);
+    }
+    return text;
+}
+
+} // namespace
+
 std::string mergeTakenBack(std::string_view current, uint64_t added, uint64_t dropped,
                            std::string_view boxText) {
-    std::size_t headEnd = 0;
-    for (uint64_t line = 0; line < added && headEnd < current.size(); ++line) {
-        const std::size_t feed = current.find('\n', headEnd);
-        headEnd = feed == std::string_view::npos ? current.size() : feed + 1;
-    }
-    std::string_view rest = boxText;
-    for (uint64_t line = 0; line < dropped; ++line) {
-        const std::size_t keep = oldestLineCut(rest);
-        if (keep == rest.size())
-            break;
-        rest = rest.substr(0, keep);
-    }
+    const std::string_view head = current.substr(0, endOfFirstLines(current, added));
+    const std::string_view rest = withoutOldestLines(boxText, dropped);
     std::string merged;
-    merged.reserve(headEnd + rest.size());
-    merged.append(current.substr(0, headEnd));
+    merged.reserve(head.size() + rest.size());
+    merged.append(head);
     merged.append(rest);
     return merged;
+}
+
+std::optional<EndsChange> endsChange(std::string_view before, std::string_view after, uint64_t added,
+                                     uint64_t dropped) {
+    const std::size_t front = endOfFirstLines(after, added);
+    const std::string_view kept = withoutOldestLines(before, dropped);
+    if (after.substr(front) != kept)
+        return std::nullopt;
+    return EndsChange{front, kept.size()};
 }
 
 } // namespace receive

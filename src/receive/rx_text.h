@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,5 +50,16 @@ bool addReceivedLine(RxTextBuffer& text, uint32_t& messageCount, std::string_vie
 // oldest lines as the text lost meanwhile.
 std::string mergeTakenBack(std::string_view current, uint64_t added, uint64_t dropped,
                            std::string_view boxText);
+
+// How the text box turns from `before` into `after` by its ends alone, when
+// `added` lines arrived in front and the `dropped` oldest lines went: after's
+// first frontBytes are new and before keeps its first keptBytes. Nothing when
+// after is not made that way (a clear, the user's edit taken back).
+struct EndsChange {
+    std::size_t frontBytes = 0;
+    std::size_t keptBytes = 0;
+};
+std::optional<EndsChange> endsChange(std::string_view before, std::string_view after, uint64_t added,
+                                     uint64_t dropped);
 
 } // namespace receive

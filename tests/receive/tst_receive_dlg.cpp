@@ -14,6 +14,8 @@
 #include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 using connect::Protocol;
 using receive::ReceiveDlg;
@@ -83,6 +85,7 @@ private slots:
     void filterButtonsOnlyWhileStopped();
     void linesShownLive();
     void clearTextDuringRun();
+    void boxFollowsTheTextPastItsCap();
     void blockingPollDuringRunKeepsEveryLine();
     void closeDuringRunStops();
     void cancelDuringRunKeepsReceiving();
@@ -364,6 +367,33 @@ void TestReceiveDlg::clearTextDuringRun() {
     QTRY_COMPARE(dlg->itemText(IDC_RX_MESSAGES), QString("1"));
     QCOMPARE(boxText(*dlg), widgetText(j1708Line(4)));
     QVERIFY(dlg->running());
+}
+
+// Lines arriving a few at a time, past the 101 kept: the box shows the text
+// after every refresh, yet the lines it already showed stay in place (a
+// rewrite would lay out every line again), and nothing is kept to undo.
+void TestReceiveDlg::boxFollowsTheTextPastItsCap() {
+    const auto& driver = rxtest::setUp();
+    receive::ReceiveShared& shared = receive::receiveShared();
+    dlg->enableProtocolControls(Protocol::J1708);
+    clickItem(*dlg, IDC_RX_START);
+    QTextDocument* document = dlg->multiLineEdit(IDC_RX_TEXT)->document();
+    constexpr uint32_t kBatch = 7;
+    constexpr int kShownBefore = 1;
+    for (uint32_t first = 1; first <= 140; first += kBatch) {
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+            block.setUserState(kShownBefore);
+        for (uint32_t n = first; n < first + kBatch; ++n)
+            driver.queueRead(rxtest::kJ1708Client, j1708(n));
+        QTRY_COMPARE(dlg->itemText(IDC_RX_MESSAGES), QString::number(first + kBatch - 1));
+        QCOMPARE(boxText(*dlg), widgetText(shared.text.rxText()));
+        int kept = 0;
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+            kept += block.userState() == kShownBefore ? 1 : 0;
+        QVERIFY2(kept >= document->blockCount() - int(kBatch), qPrintable(QString::number(kept)));
+    }
+    QCOMPARE(boxText(*dlg).count('\n'), 101);
+    QVERIFY(!document->isUndoAvailable());
 }
 
 // "Blocking Poll" takes the box back: the user's edit stays, and a line that

@@ -39,6 +39,8 @@ private slots:
     void bufferMatchesPlainString();
     void mergeTakenBack_data();
     void mergeTakenBack();
+    void endsChange_data();
+    void endsChange();
 };
 
 void TestRxText::oldestLineCut_data() {
@@ -168,6 +170,51 @@ void TestRxText::mergeTakenBack() {
     QCOMPARE(QString::fromStdString(receive::mergeTakenBack(current.toStdString(), uint64_t(added),
                                                             uint64_t(dropped), box.toStdString())),
              merged);
+}
+
+// The box is edited at its ends only when the new text is exactly the new
+// lines followed by the old text less its dropped lines; kept -1: rewritten.
+void TestRxText::endsChange_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("added");
+    QTest::addColumn<int>("dropped");
+    QTest::addColumn<int>("front");
+    QTest::addColumn<int>("kept");
+    QTest::newRow("lines arrived") << "L1\r\n"
+                                   << "N2\r\nN1\r\nL1\r\n"
+                                   << 2 << 0 << 8 << 4;
+    QTest::newRow("lines arrived, oldest dropped") << "L2\r\nL1\r\n"
+                                                   << "N1\r\nL2\r\n"
+                                                   << 1 << 1 << 4 << 4;
+    QTest::newRow("all new") << "L1\r\n"
+                             << "N2\r\nN1\r\n"
+                             << 5 << 4 << 8 << 0;
+    QTest::newRow("first lines into an empty box") << ""
+                                                   << "N1\r\n"
+                                                   << 1 << 0 << 4 << 0;
+    QTest::newRow("cleared meanwhile") << "L2\r\nL1\r\n"
+                                       << "N1\r\n"
+                                       << 1 << 0 << -1 << -1;
+    QTest::newRow("the user's edit was taken back") << "L1\r\n"
+                                                    << "N1\r\nL1 typed\r\n"
+                                                    << 1 << 0 << -1 << -1;
+}
+
+void TestRxText::endsChange() {
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(int, added);
+    QFETCH(int, dropped);
+    QFETCH(int, front);
+    QFETCH(int, kept);
+    const auto change =
+        receive::endsChange(before.toStdString(), after.toStdString(), uint64_t(added), uint64_t(dropped));
+    QCOMPARE(change.has_value(), kept >= 0);
+    if (change) {
+        QCOMPARE(int(change->frontBytes), front);
+        QCOMPARE(int(change->keptBytes), kept);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestRxText)

@@ -298,7 +298,7 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
     next_ = (id + 1) % kMaxClients;
     const j1939::Token token = j1939::Token{++nextToken_} << 32;
     auto client = std::make_shared<Client>(static_cast<int16_t>(id), proto, d, d.stack, maxBytes, token);
-    client->emptyReadWait = table.emptyReadWaitMicros;
+    client->emptyRead = EmptyReadWait(table.emptyReadWaitMicros);
     DeviceStack& s = *d.stack;
     if (proto == Protocol::J1939) {
         s.j1939->run([&](j1939::Engine&, auto&) {
@@ -502,6 +502,7 @@ int16_t Adapter::claim(Client& c, const uint8_t* b) {
 int16_t Adapter::read(Client& c, char* buffer, int size, bool block) {
     if (buffer == nullptr || size < 0)
         return -ERR_INVALID_COMMAND;
+    const ReaderMark reader = markRead();
     SharedMessage frame;
     {
         std::unique_lock lock(c.m);
@@ -520,25 +521,29 @@ int16_t Adapter::read(Client& c, char* buffer, int size, bool block) {
             c.readable.wait(lock, [&] { return !c.connected || !c.queue.empty() || c.overflowPending; });
             --c.blockedReaders;
             c.touch();
-        } else if (c.connected && c.queue.empty() && !c.overflowPending && c.emptyReadWait > 0) {
+        } else if (c.connected && c.queue.empty() && !c.overflowPending && c.emptyRead.bound() > 0) {
             // A caller polling a quiet bus would otherwise spin: wait a short
             // bounded time, and return the moment a message arrives. The
             // status is not touched, so blocking status calls are not woken
-            // a thousand times a second.
+            // by every poll.
+            const Micros wait = c.emptyRead.waitFor(reader, systemClock().now());
             ++c.blockedReaders;
-            c.readable.wait_for(lock, std::chrono::microseconds(c.emptyReadWait),
+            c.readable.wait_for(lock, std::chrono::microseconds(wait),
                                 [&] { return !c.connected || !c.queue.empty() || c.overflowPending; });
             --c.blockedReaders;
         }
         if (!c.connected)
             return -ERR_CLIENT_DISCONNECTED;
+        if (c.queue.empty() && !c.overflowPending) {
+            c.emptyRead.returnedEmpty(reader, systemClock().now());
+            return 0;
+        }
+        c.emptyRead.returnedOther();
         if (c.overflowPending) {
             c.overflowPending = false;
             c.touch();
             return -ERR_RX_QUEUE_FULL;
         }
-        if (c.queue.empty())
-            return 0;
         frame = std::move(c.queue.front());
         c.queue.pop_front();
         c.queuedBytes -= frame->bytes.size();

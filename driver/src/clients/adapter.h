@@ -22,6 +22,7 @@
 // No call into a link is made while a bus, node or client mutex is held.
 #pragma once
 
+#include "clients/empty_read_wait.h"
 #include "clients/j1939_node.h"
 #include "clients/messages.h"
 #include "links/link_factory.h"
@@ -103,8 +104,8 @@ struct Client {
     uint32_t overflowed = 0;
     uint32_t tooLong = 0;
     bool overflowPending = false;
-    int blockedReaders = 0;   // blocking reads, and non-blocking ones in their empty-read wait
-    Micros emptyReadWait = 0; // how long a non-blocking read waits for a message
+    int blockedReaders = 0;  // blocking reads, and non-blocking ones in their empty-read wait
+    EmptyReadWait emptyRead; // how long a non-blocking read waits for a message
     int statusWaiters = 0;
     uint64_t version = 0; // bumped on every change the status shows
 

@@ -20,9 +20,11 @@ struct DeviceEntry {
     bool supports(Protocol p) const { return protocols[static_cast<int>(p)]; }
 };
 
-// How long a non-blocking read that finds nothing queued waits for a message
-// before it returns 0, so a reader polling a quiet bus does not spin.
-constexpr int64_t kEmptyReadWaitMicrosDefault = 1000;
+// The longest a non-blocking read that finds nothing queued waits for a
+// message before it returns 0, so a reader polling a quiet bus does not spin.
+// Only a caller that polls one client back to back waits this long; others
+// wait at most a millisecond.
+constexpr int64_t kEmptyReadWaitMicrosDefault = 20000;
 constexpr int64_t kEmptyReadWaitMicrosMax = 10000000;
 
 struct DeviceTable {
