@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QTextCursor>
@@ -43,6 +44,10 @@ QString MultiLineEdit::fromWidgetText(const QString& text) {
 
 void MultiLineEdit::replaceEnds(const QString& front, qsizetype keepLength) {
     QTextDocument* doc = document();
+    // Lines put in front would push what a reader scrolled down to away
+    // from under their eyes: the view moves down with it. At the top it
+    // stays at the top, where the new lines appear.
+    const int firstShownLine = verticalScrollBar()->value();
     doc->setUndoRedoEnabled(false); // a stream of edits must not pile up undo steps
     // One edit block: the box is laid out and repainted once, not once per end.
     QTextCursor edit(doc);
@@ -54,7 +59,8 @@ void MultiLineEdit::replaceEnds(const QString& front, qsizetype keepLength) {
     edit.insertText(front);
     edit.endEditBlock();
     doc->setUndoRedoEnabled(true);
-    moveCursor(QTextCursor::Start);
+    if (firstShownLine > 0)
+        verticalScrollBar()->setValue(firstShownLine + int(front.count(QLatin1Char('\n'))));
 }
 
 void MultiLineEdit::focusOutEvent(QFocusEvent* event) {

@@ -42,7 +42,8 @@ public:
     // Changes the text at its two ends only: keeps its first keepLength
     // characters and puts front before them. Only the new lines are laid
     // out, where setPlainText lays out every line again. Leaves no undo
-    // step, as setPlainText does not, and the cursor at the start.
+    // step, as setPlainText does not; the cursor stays with its text, and a
+    // view scrolled down keeps showing the same lines.
     void replaceEnds(const QString& front, qsizetype keepLength);
 signals:
     void focusLost();

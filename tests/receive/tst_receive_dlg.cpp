@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -394,6 +395,21 @@ void TestReceiveDlg::boxFollowsTheTextPastItsCap() {
     }
     QCOMPARE(boxText(*dlg).count('\n'), 101);
     QVERIFY(!document->isUndoAvailable());
+
+    // A reader scrolled down to older lines keeps them in view; at the top
+    // the newest line shows.
+    platform::MultiLineEdit* box = dlg->multiLineEdit(IDC_RX_TEXT);
+    const auto topLine = [box] { return box->cursorForPosition(QPoint(4, 4)).block().text(); };
+    box->verticalScrollBar()->setValue(30);
+    const QString readerLine = topLine();
+    for (uint32_t n = 141; n <= 143; ++n)
+        driver.queueRead(rxtest::kJ1708Client, j1708(n));
+    QTRY_COMPARE(dlg->itemText(IDC_RX_MESSAGES), QString("143"));
+    QCOMPARE(topLine(), readerLine);
+    box->verticalScrollBar()->setValue(0);
+    driver.queueRead(rxtest::kJ1708Client, j1708(144));
+    QTRY_COMPARE(dlg->itemText(IDC_RX_MESSAGES), QString("144"));
+    QCOMPARE(topLine() + "\n", widgetText(j1708Line(144)));
 }
 
 // "Blocking Poll" takes the box back: the user's edit stays, and a line that
