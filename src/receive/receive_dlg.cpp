@@ -92,10 +92,8 @@ void ReceiveDlg::editBoxEnds(const std::string& text, uint64_t added, uint64_t d
         return platform::MultiLineEdit::toWidgetText(
             QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));
     };
-    // The user's typing since the last refresh is overwritten, as a whole
-    // rewrite would; only an untouched box is edited at its ends.
-    if (box->toPlainText() != widgetText(boxText_))
-        return;
+    // Should the user have typed in the box since the last refresh, the box
+    // then differs from the text and the data exchange rewrites it whole.
     box->replaceEnds(widgetText(std::string_view(text).substr(0, change->frontBytes)),
                      widgetText(std::string_view(boxText_).substr(0, change->keptBytes)).size());
 }

@@ -96,8 +96,8 @@ private:
     void refreshControls();
     void takeBackControls();
     // Puts the lines that arrived in front of the box's text and cuts the
-    // dropped ones off its end, when the box still shows what it was filled
-    // with; the refresh then finds nothing left to rewrite.
+    // dropped ones off its end, when the new text is made that way; the
+    // refresh then finds nothing left to rewrite.
     void editBoxEnds(const std::string& text, uint64_t added, uint64_t dropped);
     // RX_REFRESH: rewrite the controls now, or when the interval is up.
     void requestRefresh();
