@@ -152,7 +152,7 @@ private:
         T value{};
         const char* first = text_.data() + pos_;
         const char* last = text_.data() + text_.size();
-        if (*first == '+' && first + 1 < last)
+        if (first < last && *first == '+')
             ++first;
         auto [end, ec] = std::from_chars(first, last, value);
         if (ec != std::errc{} || (end < last && (isIdentChar(*end) || *end == '.')))
