@@ -58,6 +58,18 @@ struct AttributeAssignment {
     AttributeValue value;
 };
 
+struct SignalKey {
+    std::size_t message;
+    std::string_view name; // points into the text being read
+    bool operator==(const SignalKey&) const = default;
+};
+
+struct SignalKeyHash {
+    std::size_t operator()(const SignalKey& key) const {
+        return std::hash<std::string_view>{}(key.name) ^ (key.message * 0x9E3779B97F4A7C15ull);
+    }
+};
+
 // The reader proper. Every method either advances over what it expects or
 // throws ParseFailure with the position and what was expected there; the
 // top-level function turns that into a DbcError with line and column.
@@ -229,8 +241,11 @@ private:
     std::size_t pos_ = 0;
     DbcFile file_;
     std::unordered_map<uint32_t, std::size_t> messageIndex_; // raw BO_ id -> messages
-    MessageDef* current_ = nullptr;                          // the BO_ that SG_ lines belong to
-    MessageDef ignored_;                                     // sink for the independent-signalDefs message
+    // (message, signal name) -> signals, so that neither a message of many
+    // signals nor many references to them make reading quadratic.
+    std::unordered_map<SignalKey, std::size_t, SignalKeyHash> signalIndex_;
+    MessageDef* current_ = nullptr; // the BO_ that SG_ lines belong to
+    MessageDef ignored_;            // sink for the independent-signalDefs message
     std::unordered_map<std::string, std::vector<ValueDescription>> valueTables_;
     std::unordered_map<std::string, std::vector<std::string>> enumValues_;
     std::unordered_map<std::string, AttributeValue> defaults_;
@@ -354,7 +369,8 @@ void Reader::readSignal() {
     if (!current_)
         fail("a BO_ message before its SG_ signals");
     SignalDef s;
-    s.name = identifier("a signal name");
+    const std::string_view nameInText = identifier("a signal name");
+    s.name = nameInText;
     skipBlanks();
     if (isIdentStart(peek())) {
         const std::size_t muxPos = pos_;
@@ -418,11 +434,9 @@ void Reader::readSignal() {
         return;
     if (!fitsIn(s, current_->dlc))
         failAt(layoutPos, "a signal within its message's " + std::to_string(current_->dlc) + " bytes");
-    for (const SignalDef& other : current_->signalDefs) {
-        if (other.name == s.name)
-            failAt(signalPos, "a signal name not used before in this message");
-    }
     const std::size_t messageAt = static_cast<std::size_t>(current_ - file_.messages.data());
+    if (!signalIndex_.emplace(SignalKey{messageAt, nameInText}, current_->signalDefs.size()).second)
+        failAt(signalPos, "a signal name not used before in this message");
     if (s.isMultiplexor()) {
         if (current_->multiplexor())
             failAt(signalPos, "one multiplexor signal (M) per message");
@@ -439,14 +453,11 @@ MessageDef* Reader::messageById(uint32_t rawId) {
 }
 
 SignalDef* Reader::signalOf(uint32_t rawId, std::string_view name) {
-    MessageDef* m = messageById(rawId);
-    if (!m)
+    auto message = messageIndex_.find(rawId);
+    if (message == messageIndex_.end())
         return nullptr;
-    for (SignalDef& s : m->signalDefs) {
-        if (s.name == name)
-            return &s;
-    }
-    return nullptr;
+    auto it = signalIndex_.find(SignalKey{message->second, name});
+    return it == signalIndex_.end() ? nullptr : &file_.messages[message->second].signalDefs[it->second];
 }
 
 void Reader::readComment() {
