@@ -58,6 +58,26 @@ struct AttributeAssignment {
     AttributeValue value;
 };
 
+bool isUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xE  ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
+        if (length == 0 || text.size() - i < length)
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 struct SignalKey {
     std::size_t message;
     std::string_view name; // points into the text being read
@@ -114,6 +134,24 @@ private:
     static bool isIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
     static bool isIdentChar(char c) { return isIdentStart(c) || (c >= '0' && c <= '9'); }
 
+    // Texts of a file that is not UTF-8 are read as Latin-1, the usual
+    // encoding of DBC editors on Windows ("\xB0C" for degrees Celsius).
+    void appendText(std::string& out, std::string_view piece) const {
+        if (utf8_) {
+            out.append(piece);
+            return;
+        }
+        for (char c : piece) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x80) {
+                out += c;
+            } else {
+                out += static_cast<char>(0xC0 | (byte >> 6));
+                out += static_cast<char>(0x80 | (byte & 0x3F));
+            }
+        }
+    }
+
     bool peekIdentifier() {
         skipSpace();
         return isIdentStart(peek());
@@ -150,12 +188,12 @@ private:
             const auto stop = text_.find_first_of("\"\\", pos_);
             if (stop == std::string_view::npos)
                 failAt(open, "a closing '\"' for the text opened here");
-            out.append(text_.substr(pos_, stop - pos_));
+            appendText(out, text_.substr(pos_, stop - pos_));
             pos_ = stop + 1;
             if (text_[stop] == '"')
                 return out;
             if (pos_ < text_.size())
-                out += text_[pos_++]; // an escaped character
+                appendText(out, text_.substr(pos_++, 1)); // an escaped character
         }
     }
 
@@ -239,6 +277,7 @@ private:
 
     std::string_view text_;
     std::size_t pos_ = 0;
+    bool utf8_ = true;
     DbcFile file_;
     std::unordered_map<uint32_t, std::size_t> messageIndex_; // raw BO_ id -> messages
     // (message, signal name) -> signals, so that neither a message of many
@@ -254,6 +293,7 @@ private:
 };
 
 DbcFile Reader::read() {
+    utf8_ = isUtf8(text_);
     if (text_.substr(0, 3) == "\xEF\xBB\xBF")
         pos_ = 3;
     while (true) {

@@ -72,6 +72,8 @@ class TestDbc : public QObject {
     Q_OBJECT
 private slots:
     void readsTheSectionsDecodingUses();
+    void unitEncoding_data();
+    void unitEncoding();
     void findsMessages_data();
     void findsMessages();
     void laterFileReplacesEarlier();
@@ -101,6 +103,21 @@ void TestDbc::readsTheSectionsDecodingUses() {
     QCOMPARE(file.messages[1].signalDefs[0].valueText(1), std::string_view("On"));
     const MessageDef& dash = file.messages[3];
     QVERIFY(!dash.extended && !dash.isJ1939);
+}
+
+void TestDbc::unitEncoding_data() {
+    QTest::addColumn<QByteArray>("unit");
+    QTest::newRow("UTF-8 stays") << QByteArray("\xC2\xB0"
+                                               "C");
+    QTest::newRow("Latin-1 becomes UTF-8") << QByteArray("\xB0"
+                                                         "C");
+}
+
+void TestDbc::unitEncoding() {
+    QFETCH(QByteArray, unit);
+    const DbcFile file =
+        parse("BO_ 1 M: 8 N\n SG_ T : 0|8@1+ (1,0) [0|0] \"" + unit.toStdString() + "\" N\n");
+    QCOMPARE(QString::fromStdString(file.messages[0].signalDefs[0].unit), QString::fromUtf8("\u00B0C"));
 }
 
 void TestDbc::findsMessages_data() {
