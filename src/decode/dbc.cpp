@@ -192,8 +192,11 @@ private:
             pos_ = stop + 1;
             if (text_[stop] == '"')
                 return out;
-            if (pos_ < text_.size())
-                appendText(out, text_.substr(pos_++, 1)); // an escaped character
+            // \" and \\ stand for the character; other backslashes are text.
+            if (pos_ < text_.size() && (text_[pos_] == '"' || text_[pos_] == '\\'))
+                out += text_[pos_++];
+            else
+                out += '\\';
         }
     }
 
