@@ -25,6 +25,11 @@ inline void cpuRelax() {
 #endif
 }
 
+const char* protocolName(int p) {
+    static const char* const kNames[] = {"", "J1708", "J1850", "J1939"};
+    return p >= 1 && p <= 3 ? kNames[p] : "";
+}
+
 void putBe32(char* out, uint32_t v) {
     out[0] = static_cast<char>(v >> 24);
     out[1] = static_cast<char>(v >> 16);
@@ -258,10 +263,12 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
     const DeviceTable table = loadDeviceTable();
     const DeviceEntry* entry = table.find(deviceId);
     if (entry == nullptr)
-        return ERR_INVALID_DEVICE;
+        return refuse(ERR_INVALID_DEVICE, "device " + std::to_string(deviceId) + " is not in ZT121032.ini");
     const int p = protocolFromName(protocol);
     if (p == 0 || !entry->supports(static_cast<Protocol>(p)))
-        return ERR_INVALID_PROTOCOL;
+        return refuse(ERR_INVALID_PROTOCOL,
+                      p == 0 ? "unknown protocol"
+                             : "device " + std::to_string(deviceId) + " does not offer " + protocolName(p));
     const Protocol proto = static_cast<Protocol>(p);
     const std::size_t maxBytes =
         receiveBufferSize > 0 ? static_cast<std::size_t>(receiveBufferSize) : kQueueBytesDefault;
@@ -277,8 +284,10 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
             break;
         }
     }
-    if (id < 0)
+    if (id < 0) {
+        failedConnect_ = std::to_string(kMaxClients) + " clients are connected already";
         return ERR_CLIENT_AREA_FULL;
+    }
 
     auto& slot = devices_[deviceId];
     if (!slot)
@@ -290,11 +299,13 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
         if (!d.stack) {
             const int code = error.code != 0 ? error.code : ERR_HARDWARE_NOT_RESPONDING;
             refusals_[code] = error.text;
+            failedConnect_ = error.text;
             return static_cast<int16_t>(code);
         }
         d.description = entry->description;
-        refusals_.clear();
     }
+    refusals_.clear();
+    failedConnect_.clear();
     next_ = (id + 1) % kMaxClients;
     const j1939::Token token = j1939::Token{++nextToken_} << 32;
     auto client = std::make_shared<Client>(static_cast<int16_t>(id), proto, d, d.stack, maxBytes, token);
@@ -324,6 +335,17 @@ std::string Adapter::refusalText(int code) {
     std::lock_guard lock(m_);
     const auto it = refusals_.find(code);
     return it == refusals_.end() ? std::string() : it->second;
+}
+
+std::string Adapter::failedConnectText() {
+    std::lock_guard lock(m_);
+    return failedConnect_;
+}
+
+int16_t Adapter::refuse(int code, std::string why) {
+    std::lock_guard lock(m_);
+    failedConnect_ = std::move(why);
+    return static_cast<int16_t>(code);
 }
 
 int16_t Adapter::disconnect(int16_t id) {
