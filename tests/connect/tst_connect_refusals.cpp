@@ -85,6 +85,8 @@ private slots:
         QTest::newRow("replay log missing")
             << "CAN=replay:missing.log" << 7 << can
             << "cannot play the CAN log (No such file or directory): %D/missing.log";
+        QTest::newRow("binary replay file")
+            << "CAN=replay:binary.log" << 7 << can << "%D/binary.log: no candump lines in its first 64 KiB";
         QTest::newRow("recording folder missing")
             << "Record=no/such" << 7 << can
             << "cannot record the CAN bus (No such file or directory): %D/no/such";

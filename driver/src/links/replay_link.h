@@ -28,9 +28,13 @@ public:
     explicit ReplayLink(ReplayOptions options);
     ~ReplayLink() override;
 
-    // Refuses a missing or unreadable log, or one that is not a regular file,
-    // with a text naming the file. The log's first frame is due at once.
+    // Refuses a missing or unreadable log, one that is not a regular file, or
+    // one with no candump line in its first 64 KiB, with a text naming the
+    // file. The log's first frame is due at once, or at start() when the
+    // link waits for it.
     LinkError open(FrameHandler onFrame, StateHandler onState) override;
+    // Lets a link that waits for it begin playing now; later calls do nothing.
+    void start();
     void close() override;
     int send(const CanFrame& frame) override;
     BusState busState() const override { return BusState::ErrorActive; }
