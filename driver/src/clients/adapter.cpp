@@ -582,6 +582,22 @@ int16_t Adapter::read(Client& c, char* buffer, int size, bool block) {
 }
 
 int16_t Adapter::command(Client& c, int number, const uint8_t* b, int length) {
+    const int16_t result = applyCommand(c, number, b, length);
+    // A replayed bus starts when one of its J1939 clients can first receive
+    // (reception on, filters open), so no connect sequence misses its start.
+    if (result == RP1210_NO_ERRORS && c.protocol == Protocol::J1939 && c.stack->links.replay != nullptr) {
+        bool listening = false;
+        {
+            std::lock_guard lock(c.m);
+            listening = c.receiveOn && c.mode != FilterMode::DiscardAll;
+        }
+        if (listening)
+            c.stack->links.replay->start();
+    }
+    return result;
+}
+
+int16_t Adapter::applyCommand(Client& c, int number, const uint8_t* b, int length) {
     if (length < 0 || (length > 0 && b == nullptr))
         return ERR_INVALID_COMMAND;
     switch (number) {

@@ -176,6 +176,7 @@ private:
     int16_t sendJ1939(Client& c, const uint8_t* bytes, int length, bool block);
     int16_t sendJ1708(Client& c, const uint8_t* bytes, int length);
     int16_t claim(Client& c, const uint8_t* bytes);
+    int16_t applyCommand(Client& c, int number, const uint8_t* bytes, int length);
     // Remembers why a connect is refused and returns its code.
     int16_t refuse(int code, std::string why);
 

@@ -38,7 +38,8 @@ DeviceLinks makeDeviceLinks(int deviceId, const LinkSettings& settings, Clock& c
     } else if (canKind == "replay") {
         auto replay =
             std::make_unique<ReplayLink>(ReplayOptions{resolved(targetOf(settings.can), settings.folder),
-                                                       settings.replayLoop, settings.replaySpeed, &clock});
+                                                       settings.replayLoop, settings.replaySpeed, &clock,
+                                                       /*waitForStart=*/true});
         links.replay = replay.get();
         links.can = std::move(replay);
     } else if (!(links.can = makeRealCanLink(settings.can, settings.canBitrate, links.error))) {

@@ -35,9 +35,10 @@ struct DeviceLinks {
     std::function<std::unique_ptr<CanLink>()> attachCan;
     std::function<std::unique_ptr<J1708Link>()> attachJ1708;
     LinkError error;
-    // The log links inside `can`, for the hardware status; null when absent.
+    // The log links inside `can`, for the hardware status (and to start the
+    // replay when a client listens); null when absent.
     // They live as long as `can` does.
-    const ReplayLink* replay = nullptr;
+    ReplayLink* replay = nullptr;
     const RecordingLink* recorder = nullptr;
 };
 

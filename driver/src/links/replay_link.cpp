@@ -155,13 +155,32 @@ LinkError ReplayLink::open(FrameHandler onFrame, StateHandler) {
         std::lock_guard lock(mutex_);
         stopping_ = false;
         running_ = true;
+        started_ = !options_.waitForStart;
     }
-    const Micros start = clock_.now();
-    player_ = std::thread([this, fd, start] {
-        play(fd, start);
+    player_ = std::thread([this, fd] {
+        play(fd);
         ::close(fd);
     });
     return {};
+}
+
+void ReplayLink::start() {
+    {
+        std::lock_guard lock(mutex_);
+        if (started_)
+            return;
+        started_ = true;
+    }
+    wake_.notify_all();
+}
+
+bool ReplayLink::awaitStart() {
+    std::unique_lock lock(mutex_);
+    while (!started_ && !stopping_) {
+        acknowledgeRequests(requests_);
+        wake_.wait(lock, [&] { return started_ || stopping_ || requests_ != handled_; });
+    }
+    return !stopping_;
 }
 
 void ReplayLink::close() {
@@ -212,8 +231,11 @@ bool ReplayLink::sleepUntil(Micros due) {
     }
 }
 
-void ReplayLink::play(int fd, Micros start) {
+void ReplayLink::play(int fd) {
     constexpr Micros kMinLoopGap = 1 * kMicrosPerMs;
+    if (!awaitStart())
+        return;
+    const Micros start = clock_.now();
     const bool paced = options_.speed > 0;
     LineReader reader(fd);
     bool anchored = false;
