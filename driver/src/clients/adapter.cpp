@@ -699,8 +699,12 @@ int16_t Adapter::status(Client& c, char* buffer, int size, bool block) {
         std::lock_guard lock(m_);
         const Device& d = c.device;
         const bool vehicle = d.stack && d.stack->vehicle;
+        // Bit 3: the device's J1708 line does not echo, so its sends go
+        // without collision detection.
+        const bool j1708Unechoed = d.stack && d.stack->links.j1708 && !d.stack->links.j1708->lineEchoes();
         s[0] =
-            static_cast<char>(1 | (vehicle ? 2 : 0) | (vehicle && d.stack->vehicle->holdsAddress() ? 4 : 0));
+            static_cast<char>(1 | (vehicle ? 2 : 0) | (vehicle && d.stack->vehicle->holdsAddress() ? 4 : 0) |
+                              (j1708Unechoed ? 8 : 0));
         s[1] = static_cast<char>(std::min(d.clientCount, 255));
         s[2] = static_cast<char>(d.perProtocol[1]);
         s[3] = static_cast<char>(d.perProtocol[2]);

@@ -141,6 +141,10 @@ DeviceTable parseDeviceTable(const std::string& text) {
             d.links.can = k->second;
         if (auto k = keys.find("j1708"); k != keys.end() && !k->second.empty())
             d.links.j1708 = k->second;
+        if (auto k = keys.find("j1708echo"); k != keys.end() && !trim(k->second).empty()) {
+            const std::string v = lower(trim(k->second));
+            d.links.j1708Echo = v == "auto" ? J1708Echo::Detect : yes(v) ? J1708Echo::Yes : J1708Echo::No;
+        }
         if (auto k = keys.find("replayloop"); k != keys.end())
             d.links.replayLoop = yes(k->second);
         if (auto k = keys.find("replayspeed"); k != keys.end()) {

@@ -61,7 +61,7 @@ DeviceLinks makeDeviceLinks(int deviceId, const LinkSettings& settings, Clock& c
         auto bus = std::make_shared<VirtualJ1708Bus>(name, clock);
         links.j1708 = bus->attach();
         links.attachJ1708 = [bus] { return bus->attach(); };
-    } else if (!(links.j1708 = makeRealJ1708Link(settings.j1708, links.error))) {
+    } else if (!(links.j1708 = makeRealJ1708Link(settings.j1708, settings.j1708Echo, links.error))) {
         return links;
     }
     return links;
