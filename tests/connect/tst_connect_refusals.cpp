@@ -90,7 +90,7 @@ private slots:
         QTest::newRow("recording folder missing")
             << "Record=no/such" << 7 << can
             << "cannot record the CAN bus (No such file or directory): %D/no/such";
-        QTest::newRow("device not in the ini") << "" << 9 << uart << "device 9 is not in ZT121032.ini";
+        QTest::newRow("device not in the ini") << "" << 9 << uart << "device 9 is not in %D/ZT121032.ini";
         QTest::newRow("protocol the device lacks")
             << "" << 7 << int(res::IDC_INIT_1850) << "device 7 does not offer J1850";
     }

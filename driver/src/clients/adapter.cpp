@@ -263,7 +263,10 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
     const DeviceTable table = loadDeviceTable();
     const DeviceEntry* entry = table.find(deviceId);
     if (entry == nullptr)
-        return refuse(ERR_INVALID_DEVICE, "device " + std::to_string(deviceId) + " is not in ZT121032.ini");
+        return refuse(
+            ERR_INVALID_DEVICE,
+            "device " + std::to_string(deviceId) + " is not in " +
+                (table.source.empty() ? std::string("the built-in table (no ZT121032.ini)") : table.source));
     const int p = protocolFromName(protocol);
     if (p == 0 || !entry->supports(static_cast<Protocol>(p)))
         return refuse(ERR_INVALID_PROTOCOL,
