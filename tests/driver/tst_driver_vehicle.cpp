@@ -202,7 +202,7 @@ private slots:
         QTest::newRow("DM1, global") << 65226u << 0xFF << 65226u << 0x00
                                      << QByteArray::fromHex("04FF6E00100364000101");
         QTest::newRow("DM2 of the engine: none yet")
-            << 65227u << 0x00 << 65227u << 0x00 << QByteArray::fromHex("00FF00000000FFFF");
+            << 65227u << 0x00 << 65227u << 0x00 << QByteArray::fromHex("04FF00000000FFFF");
         QTest::newRow("DM11 to the cluster: positive") << 65235u << 0x17 << 0xE800u << 0x17 << ack(0, 65235);
         QTest::newRow("DM11 to the brakes: negative") << 65235u << 0x0B << 0xE800u << 0x0B << ack(1, 65235);
         QTest::newRow("DM3 to the body controller") << 65228u << 0x21 << 0xE800u << 0x21 << ack(0, 65228);

@@ -7,12 +7,12 @@
 
 namespace zt {
 
-std::vector<uint8_t> diagnosticMessage(std::span<const Dtc> codes) {
+std::vector<uint8_t> diagnosticMessage(std::span<const Dtc> codes, bool amberLamp) {
     std::vector<uint8_t> d;
     d.reserve(2 + 4 * std::max<std::size_t>(codes.size(), 1) + 2);
     // Lamps: MIL, red stop, amber warning, protect (2 bits each, 01 on);
     // then their flash codes, FF: not flashing.
-    d.push_back(codes.empty() ? 0x00 : 0x04);
+    d.push_back(amberLamp ? 0x04 : 0x00);
     d.push_back(0xFF);
     if (codes.empty())
         d.insert(d.end(), {0, 0, 0, 0});
@@ -50,7 +50,10 @@ void FaultMemory::update(uint32_t ms) {
         if (now && !e.scriptActive) {
             e.active = true;
             e.previouslyActive = false;
-            e.count = e.count == 0 ? e.fault.firstCount : static_cast<uint8_t>(std::min(e.count + 1, 126));
+            e.count = e.count != 0 ? static_cast<uint8_t>(std::min(e.count + 1, 126))
+                      : e.seen     ? 1
+                                   : e.fault.firstCount;
+            e.seen = true;
         } else if (!now && e.scriptActive && e.active) {
             e.active = false;
             e.previouslyActive = true;
@@ -94,7 +97,8 @@ void FaultMemory::clearPreviouslyActive() {
 }
 
 std::vector<uint8_t> buildDm1(const SimulatedEcu& ecu, const Periodic&, const TruckState&) {
-    return diagnosticMessage(ecu.faults().active());
+    const auto active = ecu.faults().active();
+    return diagnosticMessage(active, !active.empty());
 }
 
 SimulatedEcu::SimulatedEcu(EcuIdentity identity, std::vector<Periodic> periodic,
@@ -137,7 +141,7 @@ void SimulatedEcu::answer(uint32_t pgn, uint8_t requester, bool toThisEcu, uint3
     case j1939::pgn::kAddressClaimed:
         return;
     case kPgnDm2:
-        answerWith(pgn, diagnosticMessage(faults_.previouslyActive()));
+        answerWith(pgn, diagnosticMessage(faults_.previouslyActive(), !faults_.active().empty()));
         return;
     case kPgnDm3:
         faults_.clearPreviouslyActive();

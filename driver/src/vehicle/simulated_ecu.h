@@ -45,11 +45,11 @@ struct Dtc {
     bool operator==(const Dtc&) const = default;
 };
 
-// The DM1/DM2 layout: lamps (amber warning on while any code is listed),
-// flash byte, then four bytes per code (SPN in 19 bits, FMI, conversion
-// method 0, occurrence count). No code: one code of zeros. Padded with FF to
-// 8 bytes; longer with two codes or more.
-std::vector<uint8_t> diagnosticMessage(std::span<const Dtc> codes);
+// The DM1/DM2 layout: lamps (only the amber warning lamp is used: on while
+// the ECU has an active code), flash byte, then four bytes per code (SPN in
+// 19 bits, FMI, conversion method 0, occurrence count). No code: one code of
+// zeros. Padded with FF to 8 bytes; longer with two codes or more.
+std::vector<uint8_t> diagnosticMessage(std::span<const Dtc> codes, bool amberLamp);
 
 // The Acknowledgment (PGN 59392): control, group function FF, FF FF, the
 // requester's address, the PGN acknowledged.
@@ -69,7 +69,8 @@ struct ScriptedFault {
 // says it appears (its occurrence count goes up by one each time after the
 // first) and moves to previously active when the script clears it. Clearing
 // by DM11 or DM3 erases the codes and their counts; a fault cleared while its
-// condition still holds is detected again at its next appearance.
+// condition still holds is detected again at its next appearance, counted
+// from 1.
 class FaultMemory {
 public:
     explicit FaultMemory(std::vector<ScriptedFault> script = {});
@@ -85,6 +86,7 @@ private:
         bool scriptActive = false;
         bool active = false;
         bool previouslyActive = false;
+        bool seen = false; // firstCount is used up
         uint8_t count = 0;
     };
     std::vector<Entry> entries_;
