@@ -1,13 +1,11 @@
 // The simulated truck network as pure logic on chosen moments: faults that
-// come and go on their script, clearing them by DM3 and DM11, the load each
-// network puts on its bus, and the signal database that describes it.
+// come and go on their script, clearing them by DM3 and DM11, and the load
+// each network puts on its bus.
 #include "vehicle/truck_network.h"
 
 #include <QtTest>
 
-#include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 
 using zt::NetworkKind;
@@ -165,36 +163,6 @@ private slots:
         QVERIFY2(int(ids.size()) >= minIds, qPrintable(QString::number(ids.size())));
         const double load = perSecond * (67.0 + 64.0) / 250000.0;
         QVERIFY2(load >= minLoad && load <= maxLoad, qPrintable(QString::number(load)));
-    }
-
-    // Every message the truck sends on a period is in its signal database
-    // under its PGN with its length, and the database holds nothing else;
-    // DM1, whose length follows its codes, is declared with 8 bytes.
-    void databaseDescribesTheTruck() {
-        std::ifstream in(TARVIK_TRUCK_DBC);
-        QVERIFY(in);
-        const std::regex message(R"(^BO_ (\d+) (\w+): (\d+) (\w+))");
-        std::map<uint32_t, int> declared; // PGN -> DLC
-        int j1939Attributes = 0;
-        for (std::string line; std::getline(in, line);) {
-            std::smatch m;
-            if (std::regex_search(line, m, message)) {
-                const uint32_t id = uint32_t(std::stoul(m[1])) & 0x1FFFFFFF;
-                QVERIFY2(std::stoul(m[1]) & 0x80000000u, line.c_str()); // extended frame
-                const uint32_t pgn = (id >> 8) & 0x3FFFF;
-                declared[((pgn >> 8) & 0xFF) < 240 ? pgn & ~0xFFu : pgn] = std::stoi(m[3]);
-            } else if (line.starts_with("BA_ \"VFrameFormat\" BO_ ") && line.ends_with(" 3;")) {
-                ++j1939Attributes;
-            }
-        }
-        SimulatedNetwork n(NetworkKind::Truck);
-        std::vector<Outgoing> sent;
-        runUntil(n, 0, 999, &sent);
-        std::map<uint32_t, int> periodic;
-        for (const Outgoing& o : sent)
-            periodic[o.pgn] = o.pgn == zt::kPgnDm1 ? 8 : int(o.data.size());
-        QCOMPARE(declared, periodic);
-        QCOMPARE(j1939Attributes, int(declared.size()));
     }
 };
 
