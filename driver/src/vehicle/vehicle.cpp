@@ -50,6 +50,8 @@ constexpr OtherBusMessage kOtherBuses[] = {
 // it is back once the node that took it is gone.
 constexpr uint32_t kReclaimMs = 2000;
 
+constexpr std::size_t kMaxQueuedRequests = 256;
+
 } // namespace
 
 std::vector<uint8_t> engineJ1708(uint8_t pid, uint32_t ms) {
@@ -99,6 +101,10 @@ Vehicle::Vehicle(NetworkKind kind, DeviceNodeLinks links)
         if (m.pgn != j1939::pgn::kRequest || m.data.size() < 3 || m.origin != 0)
             return;
         std::lock_guard lock(m_);
+        // A node flooding the bus with Requests gets answers to as many as
+        // the ECUs keep up with, like a real ECU's; the queue stays bounded.
+        if (requests_.size() >= kMaxQueuedRequests)
+            return;
         requests_.push_back(m);
         wake_.notify_all();
     };
@@ -116,6 +122,9 @@ Vehicle::Vehicle(NetworkKind kind, DeviceNodeLinks links)
         j1708_->open([](const J1708Message&) {}); // the module listens to nobody
     }
     node_->open();
+    // The attach functions hold the device's buses; the vehicle needs them no more.
+    links_.attachCan = nullptr;
+    links_.attachJ1708 = nullptr;
     // Each ECU with a NAME claims its address as an owner of the node's engine.
     j1939::Token owner = 0;
     for (const SimulatedEcu& ecu : network_.ecus()) {
