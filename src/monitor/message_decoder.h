@@ -34,6 +34,8 @@ public:
     const decode::SignalDatabase* database() const { return database_; }
 
     QString messageName(const MessageKey& key) const;
+    // Whether the row expands into anything.
+    bool hasSignals(const MessageKey& key) const;
     // Names of the signals the row expands into, without decoding (search).
     QStringList signalNames(const MessageKey& key) const;
     // The row's signals decoded from data.

@@ -47,7 +47,7 @@ void MessageModel::describe(Row& row) const {
     const MessageKey& key = row.snapshot.key;
     row.name = decoder_.messageName(key);
     const QStringList signalNames = decoder_.signalNames(key);
-    row.hasSignals = !signalNames.isEmpty() || key.protocol == BusProtocol::J1708;
+    row.hasSignals = decoder_.hasSignals(key);
     QStringList parts{identifierText(key), row.name, signalNames.join(QLatin1Char(' '))};
     if (key.protocol == BusProtocol::J1939)
         parts << addressText(key.source) << QStringLiteral("pgn %1").arg(key.id);
