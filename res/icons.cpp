@@ -56,6 +56,45 @@ void drawLetters(QPainter& p, const QString& text, const QColor& colour) {
     p.drawText(QRectF(2, 4, 28, 24), Qt::AlignCenter, text);
 }
 
+void drawTile(QPainter& p, const QColor& colour) {
+    p.setPen(QPen(QColor(30, 30, 30), 1.2));
+    p.setBrush(colour);
+    p.drawRoundedRect(QRectF(2, 4, 28, 24), 4, 4);
+}
+
+void drawMonitor(QPainter& p) {
+    // A table of live rows: a header bar, then rows whose last cells are lit
+    // as the monitor marks changed bytes.
+    drawTile(p, QColor(40, 90, 160));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(230, 236, 245));
+    p.drawRect(QRectF(6, 8, 20, 3));
+    for (int row = 0; row < 3; ++row) {
+        const qreal y = 13.5 + row * 4.5;
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(6, y, 12, 2.5));
+        p.setBrush(row == 1 ? QColor(255, 200, 60) : QColor(190, 205, 225));
+        p.drawRect(QRectF(20, y, 6, 2.5));
+    }
+}
+
+void drawDiagnostics(QPainter& p) {
+    // A warning lamp: an exclamation mark in a triangle.
+    drawTile(p, QColor(150, 60, 130));
+    QPainterPath triangle;
+    triangle.moveTo(16, 7.5);
+    triangle.lineTo(26, 25);
+    triangle.lineTo(6, 25);
+    triangle.closeSubpath();
+    p.setPen(QPen(QColor(30, 30, 30), 1));
+    p.setBrush(QColor(255, 200, 60));
+    p.drawPath(triangle);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 30, 30));
+    p.drawRoundedRect(QRectF(15, 12.5, 2.2, 7.5), 1, 1);
+    p.drawEllipse(QRectF(14.9, 21, 2.4, 2.4));
+}
+
 void drawSwitch(QPainter& p, bool hex) {
     // A slide switch: the knob sits right for "Hex" and left for "Dec".
     p.setPen(QPen(QColor(50, 50, 50), 1.2));
@@ -190,6 +229,10 @@ QIcon loadIcon(int id) {
         return drawIcon([](QPainter& p) { drawLetters(p, QStringLiteral("Rx"), QColor(40, 130, 70)); });
     case IDI_TRANSMIT:
         return drawIcon([](QPainter& p) { drawLetters(p, QStringLiteral("Tx"), QColor(190, 90, 30)); });
+    case IDI_MONITOR:
+        return drawIcon(drawMonitor);
+    case IDI_DIAGNOSTICS:
+        return drawIcon(drawDiagnostics);
     case IDI_SWITCH_HEX:
         return drawIcon([](QPainter& p) { drawSwitch(p, true); });
     case IDI_SWITCH_DEC:

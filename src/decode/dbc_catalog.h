@@ -19,8 +19,8 @@ class DbcCatalog : public QObject {
 public:
     struct FileEntry {
         QString path;
-        std::size_t messageCount = 0; // messages in the file
-        std::size_t activeCount = 0;  // of them, not replaced by a later file
+        std::size_t messageCount = 0;    // messages in the file
+        std::size_t activeCount = 0;     // of them, not replaced by a later file
         std::vector<uint32_t> j1939Pgns; // PGNs of its J1939 messages
     };
 

@@ -36,7 +36,8 @@ BusRates RateMeter::rates(uint32_t canBitRate) const {
         return rates;
     rates.j1939PerSecond = double(last.totals.j1939Frames - first.totals.j1939Frames) / seconds;
     rates.j1708PerSecond = double(last.totals.j1708Frames - first.totals.j1708Frames) / seconds;
-    rates.j1939LoadPercent = busLoadPercent(last.totals.j1939Bits - first.totals.j1939Bits, seconds, canBitRate);
+    rates.j1939LoadPercent =
+        busLoadPercent(last.totals.j1939Bits - first.totals.j1939Bits, seconds, canBitRate);
     rates.j1708LoadPercent =
         busLoadPercent(last.totals.j1708Bits - first.totals.j1708Bits, seconds, kJ1708BitRate);
     return rates;

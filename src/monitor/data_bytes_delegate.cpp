@@ -23,11 +23,11 @@ void DataBytesDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     QStyle* style = widget ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &base, painter, widget);
 
-    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &base, widget).adjusted(2, 0, -2, 0);
+    const QRect area =
+        style->subElementRect(QStyle::SE_ItemViewItemText, &base, widget).adjusted(2, 0, -2, 0);
     const QFontMetrics metrics(base.font);
     const bool selected = option.state & QStyle::State_Selected;
-    const QColor textColour =
-        option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+    const QColor textColour = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
     const QColor markColour(255, 200, 60);
     painter->save();
     painter->setClipRect(area);

@@ -86,7 +86,7 @@ bool MessageDecoder::hasSignals(const MessageKey& key) const {
         return true;
     if (database_)
         if (const decode::MessageDef* def = database_->findJ1939(key.id))
-            return !def->signals.empty();
+            return !def->signalDefs.empty();
     return !decode::builtinMessageName(key.id).empty();
 }
 
@@ -94,12 +94,13 @@ QStringList MessageDecoder::signalNames(const MessageKey& key) const {
     QStringList names;
     if (key.protocol == BusProtocol::J1939 && database_)
         if (const decode::MessageDef* def = database_->findJ1939(key.id))
-            for (const decode::SignalDef& signal : def->signals)
+            for (const decode::SignalDef& signal : def->signalDefs)
                 names << QString::fromStdString(signal.name);
     return names;
 }
 
-void MessageDecoder::decode(const MessageKey& key, std::span<const uint8_t> data, std::vector<SignalRow>& out) const {
+void MessageDecoder::decode(const MessageKey& key, std::span<const uint8_t> data,
+                            std::vector<SignalRow>& out) const {
     if (key.protocol == BusProtocol::J1708) {
         decodeJ1587(data, out);
         return;

@@ -21,8 +21,8 @@ struct SignalRow {
     QString name;
     QString value; // as shown: a number with its unit, a value-table text, "n/a" or "error"
     QString unit;
-    QString raw;        // hexadecimal raw value or bytes
-    double number = 0;  // for plotting
+    QString raw;       // hexadecimal raw value or bytes
+    double number = 0; // for plotting
     bool plottable = false;
 };
 

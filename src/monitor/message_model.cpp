@@ -8,14 +8,18 @@ constexpr int kShownBytes = 64;
 constexpr quintptr kMessageRowId = 0; // internal id of message rows; signal rows carry parent row + 1
 
 QString addressText(uint8_t address) {
-    return QStringLiteral("0x%1 (%2)").arg(address, 2, 16, QLatin1Char('0')).arg(address).toUpper().replace(
-        QLatin1String("0X"), QLatin1String("0x"));
+    return QStringLiteral("0x%1 (%2)")
+        .arg(address, 2, 16, QLatin1Char('0'))
+        .arg(address)
+        .toUpper()
+        .replace(QLatin1String("0X"), QLatin1String("0x"));
 }
 
 QString identifierText(const MessageKey& key) {
     if (key.protocol == BusProtocol::J1708)
         return QString::number(key.id);
-    return QStringLiteral("%1 (%2)").arg(QString::number(key.id, 16).toUpper().rightJustified(4, QLatin1Char('0')))
+    return QStringLiteral("%1 (%2)")
+        .arg(QString::number(key.id, 16).toUpper().rightJustified(4, QLatin1Char('0')))
         .arg(key.id);
 }
 
@@ -277,7 +281,8 @@ QVariant MessageModel::messageData(const Row& row, int column, int role) const {
         for (int byte : changed)
             numbers << QString::number(byte + 1);
         return bytes + QStringLiteral(", changed in the last second: byte%1 %2")
-                           .arg(changed.size() > 1 ? QStringLiteral("s") : QString(), numbers.join(QStringLiteral(", ")));
+                           .arg(changed.size() > 1 ? QStringLiteral("s") : QString(),
+                                numbers.join(QStringLiteral(", ")));
     }
     default:
         return {};
@@ -323,7 +328,7 @@ QVariant MessageModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     static const char* const titles[ColumnCount] = {"Protocol", "PGN / ID", "Name",   "Source", "Destination",
-                                                   "Count",    "Period",   "Jitter", "Age",    "Data"};
+                                                    "Count",    "Period",   "Jitter", "Age",    "Data"};
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(titles[section]) : QVariant();
 }
 

@@ -17,7 +17,19 @@ namespace monitor {
 class MessageModel : public QAbstractItemModel {
     Q_OBJECT
 public:
-    enum Column { Protocol, Identifier, Name, Source, Destination, Count, Period, Jitter, Age, Data, ColumnCount };
+    enum Column {
+        Protocol,
+        Identifier,
+        Name,
+        Source,
+        Destination,
+        Count,
+        Period,
+        Jitter,
+        Age,
+        Data,
+        ColumnCount
+    };
     enum Role {
         SortRole = Qt::UserRole + 1, // numbers for numeric columns
         SearchTextRole,              // what the search box matches, lower case

@@ -69,10 +69,10 @@ PeriodStats MessageStore::periodOf(const std::vector<int64_t>& arrivals) {
     if (arrivals.size() < 2)
         return stats;
     const int64_t latest = arrivals.back();
-    // Intervals ending within the second before the latest arrival; the
+    // Intervals wholly within the second before the latest arrival; the
     // latest interval always counts, however long.
     std::size_t firstEnd = arrivals.size() - 1;
-    while (firstEnd > 1 && latest - arrivals[firstEnd - 1] <= kPeriodWindowUs)
+    while (firstEnd > 1 && latest - arrivals[firstEnd - 2] <= kPeriodWindowUs)
         --firstEnd;
     const std::size_t intervals = arrivals.size() - firstEnd;
     double sum = 0;

@@ -19,9 +19,9 @@ namespace monitor {
 
 inline constexpr int64_t kNever = std::numeric_limits<int64_t>::min();
 
-// Mean and standard deviation of the intervals between arrivals that ended
+// Mean and standard deviation of the intervals between arrivals that lie
 // within the second before the latest arrival (at most the last
-// kArrivalHistory arrivals).
+// kArrivalHistory arrivals); the latest interval counts however long.
 struct PeriodStats {
     bool known = false; // false until a second arrival
     double periodMs = 0;

@@ -103,8 +103,8 @@ void MonitorWindow::buildLayout() {
 
     auto* tools = new QHBoxLayout;
     tools->addWidget(search_, 1);
-    for (QWidget* widget : std::initializer_list<QWidget*>{pauseButton_, clearButton_, plotButton_, exportButton_,
-                                                           loadDbcButton_, bitRateLabel, bitRate_})
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             pauseButton_, clearButton_, plotButton_, exportButton_, loadDbcButton_, bitRateLabel, bitRate_})
         tools->addWidget(widget);
 
     problems_ = new QLabel(this);
@@ -231,8 +231,8 @@ void MonitorWindow::pollDriverCounts() {
         return;
     }
     std::array<uint8_t, kHardwareStatusSize> status{};
-    const int16_t result = binding.getHardwareStatus(reader_.j1939Client(), reinterpret_cast<char*>(status.data()),
-                                                     int16_t(status.size()), 0);
+    const int16_t result = binding.getHardwareStatus(
+        reader_.j1939Client(), reinterpret_cast<char*>(status.data()), int16_t(status.size()), 0);
     if (result != 0) {
         driverCounts_.reset();
         return;
@@ -354,10 +354,10 @@ void MonitorWindow::removeSelectedDbc() {
 
 bool MonitorWindow::exportCsv(const QString& fileName, QString* errorText) const {
     QString text = csvRecord({QStringLiteral("Protocol"), QStringLiteral("PGN / ID"), QStringLiteral("Name"),
-                              QStringLiteral("Source"), QStringLiteral("Destination"), QStringLiteral("Count"),
-                              QStringLiteral("Period"), QStringLiteral("Jitter"), QStringLiteral("Age"),
-                              QStringLiteral("Data"), QStringLiteral("Signal"), QStringLiteral("Value"),
-                              QStringLiteral("Unit"), QStringLiteral("Raw")});
+                              QStringLiteral("Source"), QStringLiteral("Destination"),
+                              QStringLiteral("Count"), QStringLiteral("Period"), QStringLiteral("Jitter"),
+                              QStringLiteral("Age"), QStringLiteral("Data"), QStringLiteral("Signal"),
+                              QStringLiteral("Value"), QStringLiteral("Unit"), QStringLiteral("Raw")});
     for (int row = 0; row < filter_->rowCount(); ++row) {
         const QModelIndex shown = filter_->mapToSource(filter_->index(row, 0));
         QStringList message;
@@ -423,7 +423,8 @@ void MonitorWindow::plotIndex(const QModelIndex& viewIndex) {
             error = QStringLiteral("This message has no numeric signal to plot.");
     }
     if (!error.isEmpty())
-        platform::MessageService::messageBox(this, error, QStringLiteral("Plot"), platform::MessageIcon::Information);
+        platform::MessageService::messageBox(this, error, QStringLiteral("Plot"),
+                                             platform::MessageIcon::Information);
 }
 
 void MonitorWindow::plotSelection() {
@@ -431,7 +432,10 @@ void MonitorWindow::plotSelection() {
 }
 
 void MonitorWindow::showContextMenu(const QPoint& position) {
-    const QModelIndex at = view_->indexAt(position);
+    // The Menu key asks at no particular row: then the current one.
+    QModelIndex at = view_->indexAt(position);
+    if (!at.isValid())
+        at = view_->currentIndex();
     if (!at.isValid())
         return;
     QMenu menu(this);

@@ -10,6 +10,7 @@
 
 namespace monitor {
 
+#ifdef TARVIK_HAVE_PLOT
 namespace {
 QString plotName(const MessageModel& model, int row, const QString& signalName) {
     const MessageSnapshot& snapshot = model.snapshotAt(row);
@@ -21,6 +22,7 @@ QString plotName(const MessageModel& model, int row, const QString& signalName) 
         .arg(snapshot.key.source, 2, 16, QLatin1Char('0'));
 }
 } // namespace
+#endif
 
 struct PlotFeed::Impl {
     QWidget* parentWindow = nullptr;
@@ -62,7 +64,8 @@ bool PlotFeed::plot(const MessageModel& model, int messageRow, const QString& si
         return false;
     }
     const MessageKey key = model.snapshotAt(messageRow).key;
-    const bool known = std::any_of(plotted_.begin(), plotted_.end(), [id](const Plotted& p) { return p.id == id; });
+    const bool known =
+        std::any_of(plotted_.begin(), plotted_.end(), [id](const Plotted& p) { return p.id == id; });
     if (!known)
         plotted_.push_back({key, signalName, id, 0});
     feed(model);
