@@ -78,8 +78,10 @@ void MessageModel::apply(std::vector<MessageSnapshot>& changed) {
         firstUpdated = std::min(firstUpdated, at);
         lastUpdated = std::max(lastUpdated, at);
     }
+    // A row's protocol, identifier, name and source never change, so a view
+    // sorted by one of them is not re-sorted at every refresh.
     if (lastUpdated >= 0)
-        emit dataChanged(index(firstUpdated, 0), index(lastUpdated, ColumnCount - 1));
+        emit dataChanged(index(firstUpdated, Destination), index(lastUpdated, ColumnCount - 1));
     if (!added.empty()) {
         const int first = int(rows_.size());
         beginInsertRows({}, first, first + int(added.size()) - 1);
