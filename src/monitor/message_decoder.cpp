@@ -102,7 +102,12 @@ QStringList MessageDecoder::signalNames(const MessageKey& key) const {
 void MessageDecoder::decode(const MessageKey& key, std::span<const uint8_t> data,
                             std::vector<SignalRow>& out) const {
     if (key.protocol == BusProtocol::J1708) {
-        decodeJ1587(data, out);
+        // Drivers that deliver the line's checksum as the last byte: MID to
+        // checksum sum to 0 modulo 256. The checksum is no parameter.
+        unsigned sum = key.id;
+        for (uint8_t byte : data)
+            sum += byte;
+        decodeJ1587(!data.empty() && (sum & 0xFF) == 0 ? data.first(data.size() - 1) : data, out);
         return;
     }
     if (database_) {

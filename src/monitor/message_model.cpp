@@ -23,6 +23,11 @@ QString identifierText(const MessageKey& key) {
         .arg(key.id);
 }
 
+// PDU1 PGNs (PF below 240) are sent to one address; PDU2 ones to all.
+bool isPdu1(uint32_t pgn) {
+    return ((pgn >> 8) & 0xFF) < 240;
+}
+
 QString millisecondsText(double ms) {
     return QString::number(ms, 'f', ms < 10 ? 2 : 1) + QStringLiteral(" ms");
 }
@@ -233,7 +238,7 @@ QVariant MessageModel::messageData(const Row& row, int column, int role) const {
         case Source:
             return s.key.source;
         case Destination:
-            return s.destination;
+            return isPdu1(s.key.id) ? s.destination : 0xFF;
         case Count:
             return qulonglong(s.count);
         case Period:
@@ -261,7 +266,9 @@ QVariant MessageModel::messageData(const Row& row, int column, int role) const {
     case Source:
         return j1939 ? addressText(s.key.source) : QString();
     case Destination:
-        return j1939 ? addressText(s.destination) : QString();
+        if (!j1939)
+            return QString();
+        return isPdu1(s.key.id) ? addressText(s.destination) : QStringLiteral("global");
     case Count:
         return QString::number(s.count);
     case Period:

@@ -194,6 +194,19 @@ private slots:
         QCOMPARE(signal.siblingAtColumn(MessageModel::Data).data().toString(), QStringLiteral("1600 rpm"));
     }
 
+    // A J1708 message splits into its J1587 parameters; a trailing checksum
+    // is not taken for one.
+    void j1708ParametersWithoutChecksum() {
+        QVERIFY(deliver(kJ1708Client, {0, 0, 0, 0, 128, 84, 20, 190, 0x4A, 0x16, 0xFA}));
+        window_->refresh();
+        const QModelIndex message = window_->filter().index(0, 0);
+        QCOMPARE(window_->filter().rowCount(message), 2);
+        QCOMPARE(window_->filter().index(1, MessageModel::Name, message).data().toString(),
+                 QStringLiteral("PID 190"));
+        QCOMPARE(window_->filter().index(1, MessageModel::Data, message).data().toString(),
+                 QStringLiteral("5706"));
+    }
+
     void pauseHoldsRowsWhileCountingGoesOn() {
         QVERIFY(deliver(kJ1939Client, j1939Buffer(61444, 0x00, {1})));
         window_->refresh();
