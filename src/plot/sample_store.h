@@ -58,6 +58,11 @@ public:
 
     // The first index whose time is >= t (size() if none).
     std::size_t lowerBound(double t) const;
+    // The first index whose time is > t (size() if none).
+    std::size_t upperBound(double t) const;
+    // The last sample at or before t (sample and hold); false before the
+    // first sample.
+    bool valueAt(double t, double* value) const;
     // Extremes of the finite values of samples [first, last).
     ValueRange range(std::size_t first, std::size_t last) const;
 

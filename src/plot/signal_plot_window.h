@@ -12,7 +12,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QTableView;
-class QToolButton;
+class QPushButton;
 
 namespace plot {
 
@@ -82,15 +82,15 @@ private:
     void removeSelectedSignals();
     void chooseAndExportPng();
     void chooseAndExportCsv();
-    void updateReadout();
-    void updatePauseButton();
+    void viewChanged();
+    void signalsChanged();
 
     std::unique_ptr<PlotData> data_;
     PlotCanvas* canvas_ = nullptr;
     SignalTableModel* tableModel_ = nullptr;
     QTableView* table_ = nullptr;
     QLabel* readout_ = nullptr;
-    QToolButton* pauseButton_ = nullptr;
+    QPushButton* pauseButton_ = nullptr;
     QComboBox* scaleModeBox_ = nullptr;
 };
 
