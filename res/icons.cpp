@@ -78,23 +78,6 @@ void drawMonitor(QPainter& p) {
     }
 }
 
-void drawDiagnostics(QPainter& p) {
-    // A warning lamp: an exclamation mark in a triangle.
-    drawTile(p, QColor(150, 60, 130));
-    QPainterPath triangle;
-    triangle.moveTo(16, 7.5);
-    triangle.lineTo(26, 25);
-    triangle.lineTo(6, 25);
-    triangle.closeSubpath();
-    p.setPen(QPen(QColor(30, 30, 30), 1));
-    p.setBrush(QColor(255, 200, 60));
-    p.drawPath(triangle);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(30, 30, 30));
-    p.drawRoundedRect(QRectF(15, 12.5, 2.2, 7.5), 1, 1);
-    p.drawEllipse(QRectF(14.9, 21, 2.4, 2.4));
-}
-
 void drawSwitch(QPainter& p, bool hex) {
     // A slide switch: the knob sits right for "Hex" and left for "Dec".
     p.setPen(QPen(QColor(50, 50, 50), 1.2));
@@ -232,7 +215,7 @@ QIcon loadIcon(int id) {
     case IDI_MONITOR:
         return drawIcon(drawMonitor);
     case IDI_DIAGNOSTICS:
-        return drawIcon(drawDiagnostics);
+        return drawIcon([](QPainter& p) { drawLetters(p, QStringLiteral("Dx"), QColor(170, 40, 40)); });
     case IDI_SWITCH_HEX:
         return drawIcon([](QPainter& p) { drawSwitch(p, true); });
     case IDI_SWITCH_DEC:

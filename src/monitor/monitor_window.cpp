@@ -45,7 +45,7 @@ QString errorCaption() {
 
 MonitorWindow::MonitorWindow(decode::DbcCatalog& catalog, MicrosecondClock clock, QWidget* parent)
     : QWidget(parent, Qt::Window), catalog_(catalog), clock_(std::move(clock)), reader_(store_, clock_),
-      plotFeed_(std::make_unique<PlotFeed>(this)) {
+      plotFeed_(std::make_unique<PlotFeed>()) {
     setWindowTitle(QStringLiteral("Bus Monitor"));
     setAccessibleName(QStringLiteral("Bus Monitor"));
     decoder_.setDatabase(&catalog_.database());

@@ -11,13 +11,17 @@
 
 class QWidget;
 
+namespace plot {
+class SignalPlotWindow;
+}
+
 namespace monitor {
 
 class MessageModel;
 
 class PlotFeed {
 public:
-    explicit PlotFeed(QWidget* parentWindow);
+    PlotFeed();
     ~PlotFeed();
 
     // Adds a signal of a message row and shows the plot window. False (with
@@ -27,7 +31,8 @@ public:
     // Appends the newest values of the plotted signals.
     void feed(const MessageModel& model);
     int plottedCount() const { return int(plotted_.size()); }
-    QWidget* window() const;
+    // Null until the first signal is plotted.
+    plot::SignalPlotWindow* window() const { return window_.get(); }
 
 private:
     struct Plotted {
@@ -36,8 +41,7 @@ private:
         int id = -1;
         int64_t lastFedUs = 0;
     };
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    std::unique_ptr<plot::SignalPlotWindow> window_;
     std::vector<Plotted> plotted_;
 };
 

@@ -5,7 +5,9 @@
 #include "decode/dbc_catalog.h"
 #include "monitor/message_filter.h"
 #include "monitor/monitor_window.h"
+#include "monitor/plot_feed.h"
 #include "platform/library.h"
+#include "plot/signal_plot_window.h"
 #include "support/test_driver_control.h"
 
 #include <QLabel>
@@ -192,6 +194,11 @@ private slots:
                         j1939Buffer(61444, 0x03, {0xFF, 0xFF, 0xFF, 0x00, 0x32, 0xFF, 0xFF, 0xFF})));
         window_->refresh();
         QCOMPARE(signal.siblingAtColumn(MessageModel::Data).data().toString(), QStringLiteral("1600 rpm"));
+        // Plot opens the Signal Plot window on the signal.
+        window_->plotIndex(signal.siblingAtColumn(0));
+        plot::SignalPlotWindow* plotWindow = window_->plotFeed().window();
+        QVERIFY(plotWindow && plotWindow->isVisible());
+        QCOMPARE(plotWindow->signalCount(), 1);
     }
 
     // A J1708 message splits into its J1587 parameters; a trailing checksum
