@@ -10,6 +10,7 @@
 #include "plot/signal_plot_window.h"
 #include "support/test_driver_control.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -194,6 +195,14 @@ private slots:
                         j1939Buffer(61444, 0x03, {0xFF, 0xFF, 0xFF, 0x00, 0x32, 0xFF, 0xFF, 0xFF})));
         window_->refresh();
         QCOMPARE(signal.siblingAtColumn(MessageModel::Data).data().toString(), QStringLiteral("1600 rpm"));
+        // The export holds the message, then its decoded signal.
+        const QString csvPath = dir_.filePath(QStringLiteral("table.csv"));
+        QVERIFY(window_->exportCsv(csvPath));
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QString written = QString::fromUtf8(csv.readAll());
+        QVERIFY(written.contains(QStringLiteral("\r\nJ1939,F004 (61444),EEC1,0x03 (3),global,2,")));
+        QVERIFY(written.endsWith(QStringLiteral(",,,,,,EngineSpeed,1600 rpm,rpm,0x3200\r\n")));
         // Plot opens the Signal Plot window on the signal.
         window_->plotIndex(signal.siblingAtColumn(0));
         plot::SignalPlotWindow* plotWindow = window_->plotFeed().window();
