@@ -9,7 +9,7 @@ DialogTemplate mainWindowTemplate() {
     DialogTemplate t;
     t.id = IDD_MAIN;
     t.title = QStringLiteral("Tarvik");
-    t.width = 100;
+    t.width = 164;
     t.height = 25;
     t.minimizeBox = true;
     t.controls = {
@@ -34,6 +34,26 @@ DialogTemplate mainWindowTemplate() {
          Disabled,
          0,
          QStringLiteral("Transmit")},
+        {IDC_MONITOR_WINDOW,
+         ControlKind::IconButton,
+         {},
+         100,
+         2,
+         28,
+         21,
+         Disabled,
+         0,
+         QStringLiteral("Monitor")},
+        {IDC_DIAGNOSTICS_WINDOW,
+         ControlKind::IconButton,
+         {},
+         132,
+         2,
+         28,
+         21,
+         Disabled,
+         0,
+         QStringLiteral("Diagnostics")},
     };
     return t;
 }

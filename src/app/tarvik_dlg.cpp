@@ -72,17 +72,23 @@ bool TarvikDlg::onInitDialog() {
     disconnectPicture_ = res::loadIcon(res::IDI_DISCONNECT);
     receivePicture_ = res::loadIcon(res::IDI_RECEIVE);
     transmitPicture_ = res::loadIcon(res::IDI_TRANSMIT);
+    monitorPicture_ = res::loadIcon(res::IDI_MONITOR);
+    diagnosticsPicture_ = res::loadIcon(res::IDI_DIAGNOSTICS);
     smallIcon_ = res::loadIcon(res::IDI_MAIN_SMALL);
     Dialog::onInitDialog();
     setWindowIcon(largeIcon_);
     setItemIcon(res::IDC_CONNECT, connectPicture_);
     setItemIcon(res::IDC_RECEIVE_WINDOW, receivePicture_);
     setItemIcon(res::IDC_TRANSMIT_WINDOW, transmitPicture_);
-    for (int id : {res::IDC_CONNECT, res::IDC_RECEIVE_WINDOW, res::IDC_TRANSMIT_WINDOW})
+    setItemIcon(res::IDC_MONITOR_WINDOW, monitorPicture_);
+    setItemIcon(res::IDC_DIAGNOSTICS_WINDOW, diagnosticsPicture_);
+    for (int id : {res::IDC_CONNECT, res::IDC_RECEIVE_WINDOW, res::IDC_TRANSMIT_WINDOW,
+                   res::IDC_MONITOR_WINDOW, res::IDC_DIAGNOSTICS_WINDOW})
         if (QAbstractButton* shown = button(id))
             shown->setToolTip(shown->accessibleName());
     receiveDlg_.create();
     transmitDlg_.create();
+    dbcCatalog_.restore();
     return true;
 }
 
@@ -101,6 +107,12 @@ bool TarvikDlg::onNotify(int id, platform::Notification code) {
         case res::IDC_TRANSMIT_WINDOW:
             showToolWindow(transmitDlg_);
             return true;
+        case res::IDC_MONITOR_WINDOW:
+            showMonitor();
+            return true;
+        case res::IDC_DIAGNOSTICS_WINDOW:
+            showDiagnostics();
+            return true;
         default:
             break;
         }
@@ -111,6 +123,23 @@ bool TarvikDlg::onNotify(int id, platform::Notification code) {
         return true;
     return Dialog::onNotify(id, code);
 }
+
+void TarvikDlg::showMonitor() {
+    if (!monitorWindow_)
+        monitorWindow_ = std::make_unique<monitor::MonitorWindow>(dbcCatalog_);
+    if (connectionStatus_.connected != 0 && !monitorWindow_->isMonitoring()) {
+        const connect::InitVQTDlg* connection = connect::InitVQTDlg::instance();
+        monitorWindow_->startMonitoring(connect::mainWindowHandle,
+                                        int16_t(connection ? connection->deviceId : 0),
+                                        connect::driverBinding().connectedProtocols.load());
+    }
+    monitorWindow_->show();
+    monitorWindow_->raise();
+    monitorWindow_->activateWindow();
+}
+
+// The Diagnostics window is wired here.
+void TarvikDlg::showDiagnostics() {}
 
 void TarvikDlg::showToolWindow(platform::Dialog& window) {
     window.show();
@@ -131,8 +160,12 @@ void TarvikDlg::connectToAdapter() {
     if (connectionStatus_.connected == 0)
         return;
     showConnectAction(true);
-    enableItem(res::IDC_RECEIVE_WINDOW, true);
-    enableItem(res::IDC_TRANSMIT_WINDOW, true);
+    for (int id : {res::IDC_RECEIVE_WINDOW, res::IDC_TRANSMIT_WINDOW, res::IDC_MONITOR_WINDOW,
+                   res::IDC_DIAGNOSTICS_WINDOW})
+        enableItem(id, true);
+    // A monitor left open follows the new connection.
+    if (monitorWindow_ && monitorWindow_->isVisible())
+        showMonitor();
 }
 
 void TarvikDlg::disconnectFromAdapter() {
@@ -141,6 +174,8 @@ void TarvikDlg::disconnectFromAdapter() {
         connection->clearStatusText();
     if (receiveDlg_.running())
         receiveDlg_.startStop();
+    if (monitorWindow_)
+        monitorWindow_->stopMonitoring();
     connect::DriverBinding& binding = connect::driverBinding();
     const uint8_t open = binding.connectedProtocols.load();
     for (connect::Protocol protocol :
@@ -149,8 +184,9 @@ void TarvikDlg::disconnectFromAdapter() {
             binding.clientDisconnect(binding.clientIdOf(protocol));
     binding.connectedProtocols = 0;
     showConnectAction(false);
-    enableItem(res::IDC_RECEIVE_WINDOW, false);
-    enableItem(res::IDC_TRANSMIT_WINDOW, false);
+    for (int id : {res::IDC_RECEIVE_WINDOW, res::IDC_TRANSMIT_WINDOW, res::IDC_MONITOR_WINDOW,
+                   res::IDC_DIAGNOSTICS_WINDOW})
+        enableItem(id, false);
 }
 
 void TarvikDlg::onSysCommand(int command) {
