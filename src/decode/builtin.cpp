@@ -97,6 +97,8 @@ void addField(std::vector<BuiltinField>& out, std::string name, std::string valu
 }
 
 void addNameFields(std::span<const uint8_t> data, std::vector<BuiltinField>& out) {
+    if (data.size() < 8)
+        return; // a NAME cut short would show made-up fields
     const uint64_t raw = nameFromBytes(data);
     const Name n = splitName(raw);
     addField(out, "NAME", hexNumber(raw, 16));

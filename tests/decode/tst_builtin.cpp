@@ -148,6 +148,7 @@ void TestBuiltin::expandedRows_data() {
     QTest::newRow("TP.DT") << kPgnTpDt << QByteArray("0231584B41443439")
                            << QStringList{"Sequence: 2", "Data: 31 58 4B 41 44 34 39"};
     QTest::newRow("short Acknowledgment") << kPgnAcknowledgment << QByteArray("01") << QStringList{};
+    QTest::newRow("short NAME") << kPgnAddressClaimed << QByteArray("3930202B2A0002") << QStringList{};
     QTest::newRow("other PGN") << 61444u << QByteArray("00") << QStringList{"not built in"};
 }
 
