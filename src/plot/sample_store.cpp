@@ -63,7 +63,7 @@ bool SampleStore::append(double t, double v) {
     if (offset == 0) {
         if (size_ == capacity_) {
             spare_ = std::move(chunks_.front());
-            chunks_.pop_front();
+            chunks_.erase(chunks_.begin());
             size_ -= chunkSize;
             dropped_ += chunkSize;
         }
@@ -114,6 +114,29 @@ std::size_t SampleStore::lowerBound(double t) const {
     const std::size_t count = std::min(chunkSize, size_ - base);
     const auto end = chunk.times.begin() + count;
     return base + std::size_t(std::lower_bound(chunk.times.begin(), end, t) - chunk.times.begin());
+}
+
+std::size_t SampleStore::lowerBound(double t, std::size_t hint) const {
+    if (hint >= size_ || time(hint) >= t)
+        return std::min(hint, size_);
+    // Gallop forward until past t, then bisect the last step.
+    std::size_t below = hint; // time(below) < t
+    std::size_t step = 1;
+    std::size_t above = hint + step;
+    while (above < size_ && time(above) < t) {
+        below = above;
+        step *= 2;
+        above = below + step;
+    }
+    above = std::min(above, size_);
+    while (above - below > 1) {
+        const std::size_t middle = below + (above - below) / 2;
+        if (time(middle) < t)
+            below = middle;
+        else
+            above = middle;
+    }
+    return above;
 }
 
 std::size_t SampleStore::upperBound(double t) const {

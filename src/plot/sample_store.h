@@ -2,8 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
+#include <vector>
 
 namespace plot {
 
@@ -58,6 +58,9 @@ public:
 
     // The first index whose time is >= t (size() if none).
     std::size_t lowerBound(double t) const;
+    // The same, searching forward from hint (an index <= the answer):
+    // cheap when successive searches move forward a little each time.
+    std::size_t lowerBound(double t, std::size_t hint) const;
     // The first index whose time is > t (size() if none).
     std::size_t upperBound(double t) const;
     // The last sample at or before t (sample and hold); false before the
@@ -70,7 +73,8 @@ private:
     struct Chunk;
     Chunk& chunkFor(std::size_t index) const;
 
-    std::deque<std::unique_ptr<Chunk>> chunks_;
+    // Oldest first; a vector, as random access to it is the hot path.
+    std::vector<std::unique_ptr<Chunk>> chunks_;
     std::unique_ptr<Chunk> spare_;
     std::size_t size_ = 0;
     std::size_t capacity_;
