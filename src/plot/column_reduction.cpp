@@ -14,7 +14,7 @@ std::vector<ColumnExtent> reduceColumns(const SampleStore& store, double t0, dou
         return result;
     std::size_t begin = store.lowerBound(t0);
     for (int c = 0; c < columns; ++c) {
-        const std::size_t end = store.lowerBound(columnBoundary(t0, t1, columns, c + 1), begin);
+        const std::size_t end = store.lowerBound(columnBoundary(t0, t1, columns, c + 1));
         ColumnExtent& column = result[std::size_t(c)];
         column.begin = begin;
         column.end = end;
