@@ -179,10 +179,13 @@ void PlotRenderer::paint(QPainter& painter, const PlotFrame& frame, const PlotDa
     // The signals: per pixel column a vertical stroke from the column's
     // minimum to its maximum, joined to the neighbouring columns through
     // their first and last samples. A non-finite value breaks the line.
+    // Sparse data is drawn antialiased through every sample.
     painter.setClipRect(plotRect);
     const int columns = plotRect.width();
     std::vector<QPointF> points;
     points.reserve(std::size_t(columns) * 4 + 4);
+    std::vector<QLine> lines;
+    lines.reserve(std::size_t(columns) + 2);
     for (std::size_t si = 0; si < data.entries().size(); ++si) {
         const PlotSignal& s = *data.entries()[si];
         const SampleStore& samples = s.samples;
@@ -193,7 +196,11 @@ void PlotRenderer::paint(QPainter& painter, const PlotFrame& frame, const PlotDa
         const std::size_t visibleCount = endVisible - firstVisible;
         const bool sparse = visibleCount < std::size_t(columns);
         painter.setRenderHint(QPainter::Antialiasing, sparse);
-        painter.setPen(QPen(s.colour, sparse ? 1.5 : 1.0));
+        // A one-pixel cosmetic pen keeps the painter on its fast line
+        // stroker; wider pens are stroked as filled outlines, far slower.
+        QPen pen(s.colour, 1.0);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
 
         auto flushLine = [&] {
             if (points.size() > 1)
@@ -207,29 +214,77 @@ void PlotRenderer::paint(QPainter& painter, const PlotFrame& frame, const PlotDa
                 flushLine();
                 return;
             }
-            points.emplace_back(x, frame.yOf(axis, v));
+            const QPointF point(x, frame.yOf(axis, v));
+            if (points.empty() || points.back() != point)
+                points.push_back(point);
         };
 
-        // Lead in from the last sample before the window, cut at its edge.
-        if (firstVisible > 0 && firstVisible < samples.size())
-            addPoint(plotRect.left(),
-                     interpolate(samples.at(firstVisible - 1), samples.at(firstVisible), frame.t0));
-        for (int c = 0; c < columns; ++c) {
-            const ColumnExtent& column = extents[std::size_t(c)];
-            if (!column.hasSamples())
-                continue;
-            const double x = plotRect.left() + c + 0.5;
-            addPoint(x, samples.value(column.begin));
-            if (!column.range.empty && column.end - column.begin > 1) {
-                addPoint(x, column.range.min);
-                addPoint(x, column.range.max);
+        // Lead in from the last sample before the window and out to the
+        // first after it, cut at the window's edges.
+        const bool leadIn = firstVisible > 0 && firstVisible < samples.size();
+        const double leadInValue =
+            leadIn ? interpolate(samples.at(firstVisible - 1), samples.at(firstVisible), frame.t0) : 0;
+        const bool leadOut = endVisible > 0 && endVisible < samples.size();
+        const double leadOutValue =
+            leadOut ? interpolate(samples.at(endVisible - 1), samples.at(endVisible), frame.t1) : 0;
+
+        if (sparse) {
+            if (leadIn)
+                addPoint(plotRect.left(), leadInValue);
+            for (int c = 0; c < columns; ++c) {
+                const ColumnExtent& column = extents[std::size_t(c)];
+                if (!column.hasSamples())
+                    continue;
+                const double x = plotRect.left() + c + 0.5;
+                addPoint(x, samples.value(column.begin));
+                if (!column.range.empty && column.end - column.begin > 1) {
+                    addPoint(x, column.range.min);
+                    addPoint(x, column.range.max);
+                }
+                addPoint(x, samples.value(column.end - 1));
             }
-            addPoint(x, samples.value(column.end - 1));
+            if (leadOut)
+                addPoint(plotRect.right() + 1, leadOutValue);
+            flushLine();
+        } else {
+            // Dense: one vertical line per column, stretched to meet the
+            // previous column's last sample; a diagonal only across columns
+            // without samples.
+            auto yAt = [&](double v) { return int(std::lround(frame.yOf(axis, v))); };
+            lines.clear();
+            bool havePrevious = leadIn && std::isfinite(leadInValue);
+            int previousX = plotRect.left() - 1;
+            int previousY = havePrevious ? yAt(leadInValue) : 0;
+            for (int c = 0; c < columns; ++c) {
+                const ColumnExtent& column = extents[std::size_t(c)];
+                if (!column.hasSamples())
+                    continue;
+                if (column.range.empty) {
+                    havePrevious = false;
+                    continue;
+                }
+                const int x = plotRect.left() + c;
+                int top = yAt(column.range.max);
+                int bottom = yAt(column.range.min);
+                const double first = samples.value(column.begin);
+                if (havePrevious && std::isfinite(first)) {
+                    if (previousX == x - 1) {
+                        top = std::min(top, previousY);
+                        bottom = std::max(bottom, previousY);
+                    } else {
+                        lines.emplace_back(previousX, previousY, x, yAt(first));
+                    }
+                }
+                lines.emplace_back(x, top, x, bottom);
+                const double last = samples.value(column.end - 1);
+                havePrevious = std::isfinite(last);
+                previousX = x;
+                previousY = havePrevious ? yAt(last) : 0;
+            }
+            if (leadOut && havePrevious && std::isfinite(leadOutValue))
+                lines.emplace_back(previousX, previousY, plotRect.right() + 1, yAt(leadOutValue));
+            painter.drawLines(lines.data(), int(lines.size()));
         }
-        if (endVisible > 0 && endVisible < samples.size())
-            addPoint(plotRect.right() + 1,
-                     interpolate(samples.at(endVisible - 1), samples.at(endVisible), frame.t1));
-        flushLine();
 
         // Few samples in view: mark each one.
         if (visibleCount > 0 && visibleCount * 8 < std::size_t(columns)) {

@@ -2,8 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
+#include <vector>
 
 namespace plot {
 
@@ -24,13 +24,15 @@ struct ValueRange {
 };
 
 // The samples of one signal in time order, in fixed-size chunks. Each chunk
-// keeps the minimum and maximum of every block of blockSize samples and of
-// the whole chunk, so the extremes of any index range cost a few dozen
-// steps however long the range is. When the store holds capacity() samples
+// keeps the minimum and maximum of every block of blockSize samples, of
+// every superblock of superBlockSize and of the whole chunk, so the
+// extremes of any index range cost a few dozen steps however long the range
+// is. When the store holds capacity() samples
 // the oldest chunk is dropped whole to make room.
 class SampleStore {
 public:
-    static constexpr std::size_t blockSize = 64;
+    static constexpr std::size_t blockSize = 16;
+    static constexpr std::size_t superBlockSize = 256;
     static constexpr std::size_t chunkSize = 4096;
     // 2,097,152 samples (32 MiB): about 5.8 hours of a signal sent every
     // 10 ms.
@@ -69,8 +71,12 @@ public:
 private:
     struct Chunk;
     Chunk& chunkFor(std::size_t index) const;
+    template <typename Before> std::size_t bound(double t, Before before) const;
 
-    std::deque<std::unique_ptr<Chunk>> chunks_;
+    // Oldest first; a vector, as random access to it is the hot path.
+    std::vector<std::unique_ptr<Chunk>> chunks_;
+    // Each chunk's first time, searched without touching the chunks.
+    std::vector<double> chunkFirstTimes_;
     std::unique_ptr<Chunk> spare_;
     std::size_t size_ = 0;
     std::size_t capacity_;

@@ -31,6 +31,7 @@ private slots:
     void pansAndZoomsByKeys_data();
     void pansAndZoomsByKeys();
     void exportsPngAndCsv();
+    void aSingleSampleSpikeSurvivesTheReduction();
     void acceptsEightSignalsAndTabReachesEveryControl();
 
 private:
@@ -154,6 +155,32 @@ void TestPlotWindow::exportsPngAndCsv() {
     QVERIFY(!window_->exportCsv(dir.filePath("missing/plot.csv"), &error));
     QVERIFY(error.contains("missing/plot.csv"));
     QVERIFY(!window_->exportPng(dir.filePath("missing/plot.png"), &error));
+}
+
+void TestPlotWindow::aSingleSampleSpikeSurvivesTheReduction() {
+    // A million flat samples with one spike: whichever pixel column holds
+    // it must reach the top of the plot, however many samples share it.
+    SignalPlotWindow window;
+    const int id = window.addSignal("Pressure", "kPa");
+    std::vector<Sample> flat;
+    for (int i = 0; i < 1'000'000; ++i)
+        flat.push_back({i * 0.001, i == 654'321 ? 100.0 : 0.0});
+    window.appendSamples(id, flat);
+    PlotCanvas* canvas = window.canvas();
+    canvas->view().setLiveEnd(1000);
+    canvas->view().zoom(1000 / canvas->view().span(), 1000);
+    canvas->resize(800, 400);
+    const QImage image = canvas->renderImage(canvas->size());
+    const PlotFrame frame = canvas->frame();
+    const int spikeX = int(frame.xOf(654.321));
+    const int topY = int(frame.yOf(frame.axes.front(), 100.0));
+    int columnsReachingTop = 0;
+    for (int x = frame.plotRect.left(); x <= frame.plotRect.right(); ++x)
+        if ((image.pixel(x, topY + 1) & 0xFFFFFF) == 0x0072B2)
+            ++columnsReachingTop;
+    QVERIFY((image.pixel(spikeX, topY + 1) & 0xFFFFFF) == 0x0072B2 ||
+            (image.pixel(spikeX + 1, topY + 1) & 0xFFFFFF) == 0x0072B2);
+    QVERIFY(columnsReachingTop <= 2);
 }
 
 void TestPlotWindow::acceptsEightSignalsAndTabReachesEveryControl() {
