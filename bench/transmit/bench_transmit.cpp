@@ -1,7 +1,9 @@
 // For intervals 0, 1, 10 and 100 ms: one unlimited J1708 row sent through our
 // driver (device 102, the quiet bus) by the transmit thread; prints the
 // spacing between sends (median, 99th percentile, worst) against the
-// interval + 1 ms the schedule allows, and the thread's processor time.
+// interval + 1 ms the schedule allows, and the thread's processor time. Then
+// the thread's processor time during a run whose rows all wait: fifteen
+// rows that have sent their count and one with a 60 s interval.
 #include "connect/driver_binding.h"
 #include "connect/driver_selection.h"
 #include "platform/event.h"
@@ -29,13 +31,10 @@ double nowMicros(clockid_t clock) {
     return ts.tv_sec * 1e6 + ts.tv_nsec / 1e3;
 }
 
-// The program's io, timing each good send and the thread's processor time.
+// The program's io, timing each good send.
 class TimedIo : public TransmitIo {
 public:
-    uint32_t now() override {
-        threadCpu.store(nowMicros(CLOCK_THREAD_CPUTIME_ID));
-        return driverTransmitIo().now();
-    }
+    uint32_t now() override { return driverTransmitIo().now(); }
     uint8_t connectedProtocols() override { return driverTransmitIo().connectedProtocols(); }
     int16_t send(int16_t client, const uint8_t* bytes, int16_t length, int16_t block) override {
         const double at = nowMicros(CLOCK_MONOTONIC);
@@ -51,7 +50,6 @@ public:
 
     std::mutex mutex;
     std::vector<double> times;
-    std::atomic<double> threadCpu{0};
 };
 
 double percentile(std::vector<double> values, double p) {
@@ -79,7 +77,22 @@ int main(int argc, char** argv) {
     auto* io = new TimedIo;
     auto* shared = new TransmitShared;
     shared->transmitEvent = platform::createAutoResetEvent().release();
-    platform::startThread([shared, io] { runTransmitThread(*shared, *io); }, 0x8000);
+    const auto thread = platform::startThread([shared, io] { runTransmitThread(*shared, *io); }, 0x8000);
+    clockid_t threadClock{};
+    if (!thread || pthread_getcpuclockid(*thread, &threadClock) != 0) {
+        std::fprintf(stderr, "no transmit thread\n");
+        return 1;
+    }
+    const auto runFor = [&](std::chrono::milliseconds length) {
+        const double cpu0 = nowMicros(threadClock);
+        const double wall0 = nowMicros(CLOCK_MONOTONIC);
+        shared->requestStart();
+        std::this_thread::sleep_for(length);
+        shared->requestStop();
+        while (!shared->threadIdle.load())
+            std::this_thread::yield();
+        return 100.0 * (nowMicros(threadClock) - cpu0) / (nowMicros(CLOCK_MONOTONIC) - wall0);
+    };
 
     std::printf("interval  allowed  sends  median    p99       worst     (spacing, ms)  thread CPU\n");
     for (int interval : {0, 1, 10, 100}) {
@@ -95,15 +108,7 @@ int main(int argc, char** argv) {
             std::lock_guard lock(io->mutex);
             io->times.clear();
         }
-        const double cpu0 = io->threadCpu.load();
-        const double wall0 = nowMicros(CLOCK_MONOTONIC);
-        shared->requestStart();
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        shared->requestStop();
-        while (!shared->threadIdle.load())
-            std::this_thread::yield();
-        const double wall = nowMicros(CLOCK_MONOTONIC) - wall0;
-        const double cpu = io->threadCpu.load() - cpu0;
+        const double cpu = runFor(std::chrono::seconds(seconds));
         std::vector<double> spacing;
         {
             std::lock_guard lock(io->mutex);
@@ -116,8 +121,20 @@ int main(int argc, char** argv) {
         }
         std::printf("%8d  %7d  %5zu  %-8.3f  %-8.3f  %-8.3f                 %5.1f%% of one core\n", interval,
                     interval + 1, spacing.size() + 1, percentile(spacing, 0.5), percentile(spacing, 0.99),
-                    *std::max_element(spacing.begin(), spacing.end()), 100.0 * cpu / wall);
+                    *std::max_element(spacing.begin(), spacing.end()), cpu);
     }
+
+    for (int row = 0; row < kTransmitRows; ++row) {
+        auto record = newTxMessage(kJ1708);
+        record->buffer[0] = 8;
+        record->length = 3;
+        record->broadcastCount = row == 0 ? -1 : 1;
+        record->interval = row == 0 ? 60000 : 0;
+        shared->table.replace(row, std::move(record));
+    }
+    runFor(std::chrono::milliseconds(100)); // every row sends once
+    std::printf("rows waiting (15 sent their count, 1 at a 60 s interval): thread CPU %.2f%% of one core\n",
+                runFor(std::chrono::seconds(5)));
     binding.clientDisconnect(client);
     std::fflush(stdout);
     std::_Exit(0); // the transmit thread never ends

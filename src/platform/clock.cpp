@@ -16,10 +16,21 @@ std::chrono::steady_clock::time_point processStart() {
 const auto startFixedAtLoad = processStart();
 } // namespace
 
-std::uint32_t tickCount() {
+namespace {
+std::int64_t elapsedMilliseconds() {
     const auto elapsed = std::chrono::steady_clock::now() - processStart();
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms));
+    return std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+}
+} // namespace
+
+std::uint32_t tickCount() {
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(elapsedMilliseconds()));
+}
+
+std::chrono::steady_clock::time_point tickTime(std::uint32_t tick) {
+    const std::int64_t elapsed = elapsedMilliseconds();
+    const auto ahead = static_cast<std::int32_t>(tick - static_cast<std::uint32_t>(elapsed));
+    return processStart() + std::chrono::milliseconds(elapsed + ahead);
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace platform {
@@ -8,5 +9,10 @@ namespace platform {
 // bits: the count wraps to 0 after about 49.7 days, so callers compare times
 // by unsigned 32-bit differences.
 std::uint32_t tickCount();
+
+// The moment at which tickCount() first reads tick, for an absolute-deadline
+// wait; of the readings that wrap to tick, the one nearest to now (within
+// about 24.8 days either side).
+std::chrono::steady_clock::time_point tickTime(std::uint32_t tick);
 
 } // namespace platform

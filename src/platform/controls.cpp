@@ -121,6 +121,11 @@ UpDown::UpDown(QWidget* parent) : QWidget(parent), up_(new QToolButton(this)), d
     connect(down_, &QToolButton::clicked, this, [this] { step(-1); });
 }
 
+void UpDown::nameArrowsFor(const QString& field) {
+    up_->setAccessibleName(field + QStringLiteral(" up"));
+    down_->setAccessibleName(field + QStringLiteral(" down"));
+}
+
 void UpDown::setBuddy(QWidget* buddy) {
     if (buddy_)
         buddy_->removeEventFilter(this);

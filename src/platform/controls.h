@@ -114,6 +114,9 @@ public:
 
     QToolButton* upButton() const { return up_; }
     QToolButton* downButton() const { return down_; }
+    // Names the arrows after the field they step ("<field> up"), so the
+    // arrows of a window's fields are not all "Up" and "Down".
+    void nameArrowsFor(const QString& field);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -37,22 +37,6 @@ testing::NotificationObserver& notificationObserver() {
     return observer;
 }
 
-// Edits and lists show values, not captions; their template text is the
-// initial value or the entries.
-bool hasCaption(const ControlSpec& spec) {
-    switch (spec.kind) {
-    case ControlKind::PushButton:
-    case ControlKind::DefPushButton:
-    case ControlKind::CheckBox:
-    case ControlKind::RadioButton:
-    case ControlKind::Label:
-    case ControlKind::GroupBox:
-        return !spec.caption.isEmpty();
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- DataExchange
@@ -362,13 +346,15 @@ QWidget* Dialog::makeControl(const ControlSpec& spec) {
     widget->setEnabled(!(spec.style & Disabled));
     if (spec.style & Hidden)
         widget->hide();
-    // A control with a caption is named by its caption as it reads at the
-    // moment (Qt's default), so a caption the window changes is announced
-    // as shown; the template's descriptive name then describes it. Controls
-    // without a caption take the descriptive name.
-    if (hasCaption(spec))
+    // The template's name, where it gives one, tells apart controls that
+    // share a caption (each protocol's "Filter"). A control without one is
+    // named by its caption as it reads at the moment (Qt's default), so a
+    // caption the window changes (Start/Stop) is announced as shown. A text
+    // label is read by what it shows (a number, say); the template's name
+    // then describes it.
+    if (spec.kind == ControlKind::Label && !spec.caption.isEmpty())
         widget->setAccessibleDescription(spec.accessibleName);
-    else
+    else if (!spec.accessibleName.isEmpty())
         widget->setAccessibleName(spec.accessibleName);
     if (spec.id != IDC_STATIC)
         widget->setObjectName(QStringLiteral("control%1").arg(spec.id));
@@ -445,6 +431,8 @@ void Dialog::build() {
         }
         if (upDown->accessibleName().isEmpty() && buddy)
             upDown->setAccessibleName(buddy->accessibleName() + QStringLiteral(" arrows"));
+        if (buddy && !buddy->accessibleName().isEmpty())
+            upDown->nameArrowsFor(buddy->accessibleName());
     }
     created_ = true;
     notificationsOn_ = true;

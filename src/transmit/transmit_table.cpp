@@ -37,6 +37,13 @@ public:
 
 } // namespace
 
+void TransmitIo::sleepUntil(std::optional<uint32_t> due, TransmitWake& wake, uint64_t seen) {
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    if (due)
+        deadline = platform::tickTime(*due);
+    wake.wait(seen, deadline);
+}
+
 TransmitIo& driverTransmitIo() {
     static DriverTransmitIo* io = new DriverTransmitIo; // used by a thread that outlives main
     return *io;
@@ -58,9 +65,12 @@ std::unique_lock<std::mutex> TransmitTable::threadLock() const {
 std::unique_ptr<TxMessage> TransmitTable::replace(int row, std::unique_ptr<TxMessage> message) {
     if (!validRow(row))
         return message;
-    auto lock = windowLock();
-    rows_[row].swap(message);
-    ++generations_[row].record;
+    {
+        auto lock = windowLock();
+        rows_[row].swap(message);
+        ++generations_[row].record;
+    }
+    wake_.notify();
     return message;
 }
 
@@ -68,26 +78,35 @@ std::unique_ptr<TxMessage> TransmitTable::remove(int row) {
     std::unique_ptr<TxMessage> old;
     if (!validRow(row))
         return old;
-    auto lock = windowLock();
-    old.swap(rows_[row]);
-    ++generations_[row].record;
-    ++generations_[row].count;
-    counts_.rowCount[row] = 0;
+    {
+        auto lock = windowLock();
+        old.swap(rows_[row]);
+        ++generations_[row].record;
+        ++generations_[row].count;
+        counts_.rowCount[row] = 0;
+    }
+    wake_.notify();
     return old;
 }
 
 void TransmitTable::removeAll() {
     std::array<std::unique_ptr<TxMessage>, kTransmitRows> old;
-    auto lock = windowLock();
-    old.swap(rows_);
-    zeroCounts();
-    for (Generations& generation : generations_)
-        ++generation.record;
+    {
+        auto lock = windowLock();
+        old.swap(rows_);
+        zeroCounts();
+        for (Generations& generation : generations_)
+            ++generation.record;
+    }
+    wake_.notify();
 }
 
 void TransmitTable::clearCounts() {
-    auto lock = windowLock();
-    zeroCounts();
+    {
+        auto lock = windowLock();
+        zeroCounts();
+    }
+    wake_.notify();
 }
 
 void TransmitTable::zeroCounts() {
@@ -135,14 +154,24 @@ void TransmitTable::startRun(TransmitIo& io) {
     io.post(window_, TX_STARTED);
 }
 
-void TransmitTable::serveRow(int row, uint32_t runStart, TransmitIo& io) {
+std::optional<uint32_t> TransmitTable::nextDue(int row, uint32_t now, uint32_t runStart) const {
+    const TxMessage* message = rows_[row].get();
+    if (!message)
+        return std::nullopt;
+    const std::optional<uint32_t> wait = msUntilDue(*message, counts_.rowCount[row], now, runStart);
+    if (!wait)
+        return std::nullopt;
+    return now + *wait;
+}
+
+std::optional<uint32_t> TransmitTable::serveRow(int row, uint32_t runStart, TransmitIo& io) {
     auto lock = threadLock();
     TxMessage* message = rows_[row].get();
     if (!message)
-        return;
+        return std::nullopt;
     const uint32_t now = io.now();
     if (decideRow(*message, counts_.rowCount[row], now, runStart) != RowDecision::Send)
-        return;
+        return nextDue(row, now, runStart);
     const SendTarget target = sendTarget(message->protocol, io.connectedProtocols());
     if (target != SendTarget::NoClient) {
         // The driver may take its time: send a copy with the lock released,
@@ -156,7 +185,7 @@ void TransmitTable::serveRow(int row, uint32_t runStart, TransmitIo& io) {
         lock.unlock();
         const int16_t result = io.send(io.clientId(protocol), sendBuffer_.data(), length, block);
         if (result != 0)
-            return; // retried in the next pass
+            return now + 1; // retried from the next millisecond on
         lock = threadLock();
         // As if the send had been counted before whatever the window did
         // meanwhile: a count zeroed since stays zero, a replaced record is
@@ -171,18 +200,24 @@ void TransmitTable::serveRow(int row, uint32_t runStart, TransmitIo& io) {
             message->sentOnce = 1;
         }
         io.post(window_, TX_SENT);
-        return;
+        return nextDue(row, now, runStart);
     }
     message->lastSentTime = now;
     message->sentOnce = 1;
     ++counts_.rowCount[row];
     ++counts_.totalTransmitted;
     io.post(window_, TX_SENT);
+    return nextDue(row, now, runStart);
 }
 
-void TransmitTable::servePass(uint32_t runStart, TransmitIo& io) {
-    for (int row = 0; row < kTransmitRows; ++row)
-        serveRow(row, runStart, io);
+std::optional<uint32_t> TransmitTable::servePass(uint32_t runStart, TransmitIo& io) {
+    std::optional<uint32_t> earliest;
+    for (int row = 0; row < kTransmitRows; ++row) {
+        const std::optional<uint32_t> due = serveRow(row, runStart, io);
+        if (due)
+            earliest = earliest ? earlierTick(*earliest, *due) : *due;
+    }
+    return earliest;
 }
 
 } // namespace transmit

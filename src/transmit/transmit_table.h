@@ -6,10 +6,12 @@
 // again to count a send; the driver call itself runs without it, so a slow
 // driver never holds up the window. A send is counted as if it had finished
 // before any change the window made during it. The window holds the mutex
-// for every change. The window asks first through a flag that
-// the thread honours before it takes the lock again, so the window is never starved by the thread's tight
-// loop.
+// for every change, and asks first through a flag that the thread honours
+// before it takes the lock again, so the window is never starved by the
+// thread's passes. Every change the window makes to the rows or counts wakes
+// the thread from its sleep between passes.
 
+#include "transmit/transmit_wake.h"
 #include "transmit/tx_message.h"
 
 #include <QObject>
@@ -44,6 +46,11 @@ public:
     virtual int16_t send(int16_t client, const uint8_t* bytes, int16_t length, int16_t block) = 0;
     virtual int16_t clientId(int32_t protocol) = 0;
     virtual void post(QObject* window, unsigned code) = 0;
+    // Sleeps between passes until the clock reads due (none: no row becomes
+    // due by itself) or wake counts a change after seen. This one is for a
+    // clock that is platform::tickCount(): it waits on the steady clock for
+    // the moment that reading begins.
+    virtual void sleepUntil(std::optional<uint32_t> due, TransmitWake& wake, uint64_t seen);
 };
 
 // The program's clock, driver binding and posted messages.
@@ -77,20 +84,27 @@ public:
     // "Blocking": read by the thread at every send.
     std::atomic<int> blocking{0};
 
+    // Counts the window's changes to rows and counts, and Start and Stop.
+    TransmitWake& wake() { return wake_; }
+
     // --- thread side ---
     // A run starts: the counts are zeroed before any row is served, then
     // TX_STARTED is posted.
     void startRun(TransmitIo& io);
-    // Serves one row of a pass (at most one send).
-    void serveRow(int row, uint32_t runStart, TransmitIo& io);
-    // One pass over the sixteen rows in row order.
-    void servePass(uint32_t runStart, TransmitIo& io);
+    // Serves one row of a pass (at most one send); returns the clock reading
+    // at which the row is next due, if it can become due by itself. A failed
+    // send is due again at the next millisecond.
+    std::optional<uint32_t> serveRow(int row, uint32_t runStart, TransmitIo& io);
+    // One pass over the sixteen rows in row order; returns the earliest
+    // reading at which one of them is next due.
+    std::optional<uint32_t> servePass(uint32_t runStart, TransmitIo& io);
 
 private:
     std::unique_lock<std::mutex> windowLock() const;
     std::unique_lock<std::mutex> threadLock() const;
     static bool validRow(int row) { return row >= 0 && row < kTransmitRows; }
-    void zeroCounts(); // caller holds the lock
+    void zeroCounts();                                                               // caller holds the lock
+    std::optional<uint32_t> nextDue(int row, uint32_t now, uint32_t runStart) const; // caller holds the lock
 
     mutable std::mutex mutex_;
     mutable std::atomic<int> windowWaiting_{0};
@@ -107,6 +121,7 @@ private:
     std::vector<uint8_t> sendBuffer_; // the thread's copy of the message it sends
     RowCounts counts_;
     QObject* window_ = nullptr;
+    TransmitWake wake_;
 };
 
 } // namespace transmit

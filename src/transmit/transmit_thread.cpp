@@ -12,6 +12,12 @@ void TransmitShared::requestStart() {
     transmitStopped.store(0);
     if (transmitEvent)
         transmitEvent->set();
+    table.wake().notify();
+}
+
+void TransmitShared::requestStop() {
+    transmitStopped.store(1);
+    table.wake().notify();
 }
 
 void TransmitThread() {
@@ -22,6 +28,9 @@ void runTransmitThread(TransmitShared& shared, TransmitIo& io) {
     uint32_t runStart = 0;
     uint32_t runsStarted = 0; // a Start made before the thread ran still counts
     for (;;) {
+        // Read before the flags and the rows, so that a Start, Stop or change
+        // made from here on ends the sleep after the pass at once.
+        const uint64_t seen = shared.table.wake().changes();
         if (shared.transmitStopped.load()) {
             shared.threadIdle.store(true);
             shared.transmitEvent->wait();
@@ -35,7 +44,8 @@ void runTransmitThread(TransmitShared& shared, TransmitIo& io) {
             shared.table.startRun(io);
             continue;
         }
-        shared.table.servePass(runStart, io);
+        const std::optional<uint32_t> due = shared.table.servePass(runStart, io);
+        io.sleepUntil(due, shared.table.wake(), seen);
     }
 }
 

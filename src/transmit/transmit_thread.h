@@ -21,11 +21,14 @@ struct TransmitShared {
     // Start: a new run is wanted; wakes the thread.
     void requestStart();
     // Stop: the thread finishes its pass and waits.
-    void requestStop() { transmitStopped.store(1); }
+    void requestStop();
 };
 TransmitShared& transmitShared();
 
-// The thread body: waits on transmitEvent while transmitStopped is set.
+// The thread body: waits on transmitEvent while transmitStopped is set;
+// while a run goes on, passes over the rows and sleeps between passes until
+// the first moment a row can be due, or until Start, Stop or a change of the
+// rows or counts.
 void TransmitThread();
 
 // The loop of TransmitThread on any shared record and world (tests, bench);

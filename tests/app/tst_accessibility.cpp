@@ -1,7 +1,7 @@
 // Every window as assistive technology and the keyboard reach it: each
-// control that takes the focus or acts has a name, and each button, box,
-// radio button, arrow and Dec/Hex switch does through its accessible action
-// what a click does, once.
+// control that takes the focus or acts has a name of its own within its
+// window, and each button, box, radio button, arrow and Dec/Hex switch does
+// through its accessible action what a click does, once.
 #include "app/about_dlg.h"
 #include "app/tarvik_dlg.h"
 #include "connect/driver_selection.h"
@@ -17,6 +17,7 @@
 #include "support/ui_helpers.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -28,6 +29,7 @@
 
 #include <fstream>
 #include <map>
+#include <set>
 
 using namespace testsupport;
 using platform::Notification;
@@ -111,6 +113,72 @@ void restore(const Fields& fields) {
         upDown->setPos32(position);
 }
 
+// The roles a user acts on; what lies inside one (a list's items, a box's
+// text) is read in its context and is not looked into.
+bool isControlRole(QAccessible::Role role) {
+    switch (role) {
+    case QAccessible::PushButton:
+    case QAccessible::CheckBox:
+    case QAccessible::RadioButton:
+    case QAccessible::ComboBox:
+    case QAccessible::EditableText:
+    case QAccessible::SpinBox:
+    case QAccessible::Slider:
+    case QAccessible::Dial:
+    case QAccessible::List:
+    case QAccessible::Table:
+    case QAccessible::Tree:
+    case QAccessible::ButtonMenu:
+    case QAccessible::ButtonDropDown:
+    case QAccessible::ButtonDropGrid:
+    case QAccessible::PageTab:
+    case QAccessible::Link:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The name of every shown control in a window's accessible tree.
+void collectControlNames(QAccessibleInterface* node, QStringList& names) {
+    for (int i = 0; node && i < node->childCount(); ++i) {
+        QAccessibleInterface* child = node->child(i);
+        if (!child || child->state().invisible)
+            continue;
+        if (isControlRole(child->role()))
+            names << child->text(QAccessible::Name);
+        else
+            collectControlNames(child, names);
+    }
+}
+
+// Names given to more than one control of the window, or to none.
+QStringList sharedOrMissingNames(QWidget* window) {
+    QStringList names;
+    collectControlNames(QAccessible::queryAccessibleInterface(window), names);
+    QStringList faults;
+    std::set<QString> seen;
+    for (const QString& name : names) {
+        if (name.isEmpty())
+            faults << QStringLiteral("(a control without a name)");
+        else if (!seen.insert(name).second && !faults.contains(name))
+            faults << name;
+    }
+    return faults;
+}
+
+// The program's windows that are not among the ones named in the rows: any
+// other top-level window or dialog, wherever it is owned.
+QList<QWidget*> otherWindows(const std::set<const QWidget*>& named) {
+    QList<QWidget*> windows;
+    for (QWidget* widget : QApplication::allWidgets()) {
+        const Qt::WindowType type = widget->windowType();
+        if (widget->isWindow() && (type == Qt::Window || type == Qt::Dialog) && !named.count(widget))
+            windows << widget;
+    }
+    return windows;
+}
+
 } // namespace
 
 class TestAccessibility : public QObject {
@@ -151,11 +219,45 @@ class TestAccessibility : public QObject {
         window->doModal();
     }
 
+    std::set<const QWidget*> namedWindows() {
+        receive::ReceiveDlg& receive = main_->receiveWindow();
+        transmit::TransmitDlg& transmit = main_->transmitWindow();
+        return {main_,
+                connection_,
+                &receive,
+                &transmit,
+                &receive.j1708Filter,
+                &receive.j1939Filter,
+                &transmit.tx1708,
+                &transmit.tx1850,
+                &transmit.tx1939};
+    }
+
+    // Runs check inside a window not named in the rows while it is up.
+    void inOtherWindow(QWidget* window, const std::function<void(QWidget&)>& check) {
+        auto* dialog = qobject_cast<platform::Dialog*>(window);
+        if (!dialog || dialog->isCreated() || dialog->isVisible()) {
+            const bool shown = window->isVisible();
+            window->show();
+            check(*window);
+            if (!shown)
+                window->hide();
+            return;
+        }
+        whenModalRuns([&check](platform::Dialog& d) {
+            check(d);
+            d.endDialog(platform::IDCANCEL);
+        });
+        dialog->doModal();
+    }
+
+    static constexpr const char* kWindowNames[] = {
+        "main",     "connection",    "address claim", "receive",       "J1708 filter", "J1939 filter",
+        "transmit", "J1708 builder", "J1850 builder", "J1939 builder", "about"};
+
     static void addWindowRows() {
         QTest::addColumn<QString>("window");
-        for (const char* name :
-             {"main", "connection", "address claim", "receive", "J1708 filter", "J1939 filter", "transmit",
-              "J1708 builder", "J1850 builder", "J1939 builder", "about"})
+        for (const char* name : kWindowNames)
             QTest::newRow(name) << QString::fromLatin1(name);
     }
 
@@ -308,6 +410,30 @@ private slots:
             QVERIFY(driver.calls().isEmpty());
             click(control);
         });
+    }
+
+    // No two controls of a window share a name on the accessibility bus, so
+    // a screen reader can tell them apart: every window of the program, the
+    // ones named in the rows and any other it has.
+    void namesOfTheirOwn_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<quintptr>("other"); // a window not named in the rows
+        for (const char* name : kWindowNames)
+            QTest::newRow(name) << QString::fromLatin1(name) << quintptr(0);
+        for (QWidget* other : otherWindows(namedWindows()))
+            QTest::newRow(other->metaObject()->className()) << QString() << quintptr(other);
+    }
+    void namesOfTheirOwn() {
+        QFETCH(QString, window);
+        QFETCH(quintptr, other);
+        const auto check = [](QWidget& w) {
+            const QStringList faults = sharedOrMissingNames(&w);
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral(", "))));
+        };
+        if (other)
+            inOtherWindow(reinterpret_cast<QWidget*>(other), check);
+        else
+            inWindow(window, check);
     }
 
     void captionChangeShowsInTheName_data() {

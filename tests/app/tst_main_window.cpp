@@ -1,5 +1,6 @@
 // The main window's states, Connect and Disconnect in their order, Close,
 // the key filter and start-up, driven headless with the test driver.
+#include "app/about_dlg.h"
 #include "app/tarvik_dlg.h"
 #include "connect/driver_binding.h"
 #include "connect/driver_selection.h"
@@ -12,11 +13,13 @@
 #include "res/templates.h"
 #include "support/test_driver_control.h"
 #include "support/ui_helpers.h"
+#include "tarvik_version.h"
 #include "transmit/transmit_thread.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -176,6 +179,28 @@ private slots:
         QCOMPARE(driver.calls(), QStringList{"ClientDisconnect 0 -> 0"});
         QCOMPARE(endedWith_, 1);
         main_->show();
+    }
+
+    // The About box gives the project's version, and each line of its text
+    // shows in full inside the window.
+    void aboutBoxShowsTheVersionInFull() {
+        app::AboutDlg about;
+        QStringList texts, cutOff;
+        whenModalRuns([&](platform::Dialog& d) {
+            for (QLabel* label : d.findChildren<QLabel*>()) {
+                if (label->text().isEmpty())
+                    continue;
+                texts << label->text();
+                const int needed = label->fontMetrics().horizontalAdvance(label->text());
+                if (needed > label->contentsRect().width() || label->geometry().right() >= d.width())
+                    cutOff << label->text();
+            }
+            d.endDialog(platform::IDOK);
+        });
+        QCOMPARE(about.doModal(), int(platform::IDOK));
+        QVERIFY2(cutOff.isEmpty(), qPrintable(cutOff.join('|')));
+        QVERIFY2(texts.contains(QStringLiteral("Tarvik Version " TARVIK_VERSION)),
+                 qPrintable(texts.join('|')));
     }
 
     void enterAndEscapeAreDiscarded_data() {

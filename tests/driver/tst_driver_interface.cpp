@@ -1,10 +1,14 @@
 // The entry points' contracts: versions, error texts, connect results, client
 // ids, argument checks and the hardware status buffer.
 #include "driver_api.h"
+#include "tarvik_version.h"
 
 #include <QtTest>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 class DriverInterfaceTest : public QObject {
     Q_OBJECT
@@ -24,6 +28,21 @@ private slots:
             QVERIFY(std::strlen(t) > 0);
         }
         QCOMPARE(api.version(nullptr, b, c, d), int16_t(ERR_INVALID_COMMAND));
+    }
+
+    // The DLL version is the project's major and minor version, and the ini
+    // beside the library gives the whole of it.
+    void versionIsTheProjects() {
+        char a[8], b[8], c[8], d[8];
+        QCOMPARE(api.version(a, b, c, d), int16_t(0));
+        QCOMPARE(QString(a), QStringLiteral(TARVIK_VERSION_MAJOR));
+        QCOMPARE(QString(b), QStringLiteral(TARVIK_VERSION_MINOR));
+        std::ifstream ini(std::filesystem::path(TARVIK_DRIVER_PATH).parent_path() / "ZT121032.ini");
+        QStringList versions;
+        for (std::string line; std::getline(ini, line);)
+            if (line.rfind("Version=", 0) == 0)
+                versions << QString::fromStdString(line);
+        QCOMPARE(versions, QStringList{QStringLiteral("Version=" TARVIK_VERSION)});
     }
 
     void errorTexts_data() {

@@ -12,6 +12,7 @@ class TestClock : public QObject {
 
 private slots:
     void followsSteadyClock();
+    void deadlineOfAReading();
 };
 
 // Over a stretch of real time the tick count advances by the same number of
@@ -34,6 +35,17 @@ void TestClock::followsSteadyClock() {
     const std::uint32_t ticks = platform::tickCount() - tickStart;
     QVERIFY2(ticks + 2 >= steadyMs && ticks <= steadyMs + 2,
              qPrintable(QStringLiteral("%1 ticks over %2 ms").arg(ticks).arg(steadyMs)));
+}
+
+// A wait until tickTime(t) never ends before tickCount() reads t, and the
+// moment of a reading already passed is not in the future.
+void TestClock::deadlineOfAReading() {
+    for (std::uint32_t ahead : {1U, 2U, 3U}) {
+        const std::uint32_t start = platform::tickCount();
+        std::this_thread::sleep_until(platform::tickTime(start + ahead));
+        QVERIFY(std::uint32_t(platform::tickCount() - start) >= ahead);
+        QVERIFY(platform::tickTime(start) <= std::chrono::steady_clock::now());
+    }
 }
 
 QTEST_APPLESS_MAIN(TestClock)

@@ -134,12 +134,12 @@ void TestReceiveDlg::controls_data() {
     row(IDC_RX_J1708, "J1708", false, "J1708");
     row(IDC_RX_J1850, "J1850", false, "J1850");
     row(IDC_RX_J1939, "J1939", false, "J1939");
-    row(IDC_RX_J1708_FILTER, "Filter", false, "Filter");
-    row(IDC_RX_J1850_FILTER, "Filter", false, "Filter");
-    row(IDC_RX_J1939_FILTER, "Filter", false, "Filter");
-    row(IDC_RX_J1708_FLAG, "Flag", false, "Flag");
-    row(IDC_RX_J1850_FLAG, "Flag", false, "Flag");
-    row(IDC_RX_J1939_FLAG, "Flag", false, "Flag");
+    row(IDC_RX_J1708_FILTER, "Filter", false, "J1708 Filter");
+    row(IDC_RX_J1850_FILTER, "Filter", false, "J1850 Filter");
+    row(IDC_RX_J1939_FILTER, "Filter", false, "J1939 Filter");
+    row(IDC_RX_J1708_FLAG, "Flag", false, "J1708 Flag");
+    row(IDC_RX_J1850_FLAG, "Flag", false, "J1850 Flag");
+    row(IDC_RX_J1939_FLAG, "Flag", false, "J1939 Flag");
     row(IDC_RX_TRIGGERS, "Triggers", false, "Triggers");
     row(IDC_RX_CLOSE, "&Close", true, "Close");
 }

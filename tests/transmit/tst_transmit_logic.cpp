@@ -64,6 +64,8 @@ private slots:
     void rowsInOrderAndNoClient();
     void newRunKeepsLastSentTime();
     void clockWrapsPast32Bits();
+    void passesOnlyAtDueReadings_data();
+    void passesOnlyAtDueReadings();
     void clearCountDuringRun();
     void runStartZeroesCounts();
 };
@@ -242,7 +244,17 @@ void TransmitLogicTest::decide() {
     auto message = rowMessage(kJ1708, int16_t(broadcast), uint16_t(delay), uint16_t(interval));
     message->sentOnce = sentOnce;
     message->lastSentTime = lastSent;
-    QTEST(decideRow(*message, count, now, runStart), "decision");
+    QFETCH(RowDecision, decision);
+    QCOMPARE(decideRow(*message, count, now, runStart), decision);
+    // The sleep a pass asks for ends at the first reading that decides Send.
+    const std::optional<uint32_t> wait = msUntilDue(*message, count, now, runStart);
+    QCOMPARE(!wait, decision == RowDecision::Exhausted);
+    if (!wait)
+        return;
+    QCOMPARE(*wait == 0, decision == RowDecision::Send);
+    QCOMPARE(decideRow(*message, count, now + *wait, runStart), RowDecision::Send);
+    if (*wait > 0)
+        QVERIFY(decideRow(*message, count, now + *wait - 1, runStart) != RowDecision::Send);
 }
 
 void TransmitLogicTest::target_data() {
@@ -361,6 +373,40 @@ void TransmitLogicTest::clockWrapsPast32Bits() {
     const uint32_t start = 0xFFFFFFF0u;
     passesOver(table, io, start, start, 20);
     QCOMPARE(sendTimes(io), (std::vector<uint32_t>{0xFFFFFFF6u, 0xFFFFFFFBu, 0}));
+}
+
+// Passing only at the readings the passes ask to be woken at sends what a
+// pass at every millisecond sends.
+void TransmitLogicTest::passesOnlyAtDueReadings_data() {
+    QTest::addColumn<uint>("runStart");
+    QTest::newRow("from 0") << 0u;
+    QTest::newRow("across the wrap") << 0xFFFFFFC0u;
+}
+
+void TransmitLogicTest::passesOnlyAtDueReadings() {
+    QFETCH(uint, runStart);
+    const auto fill = [](TransmitTable& table) {
+        table.replace(0, rowMessage(kJ1708, 3, 7, 5));
+        table.replace(2, rowMessage(kJ1939, -1, 0, 13));
+        table.replace(5, rowMessage(kJ1850, 2, 30, 0, {3, 0, 0, 8, 0, 0}));
+    };
+    TransmitTable everyMs, atDue;
+    FakeTransmitIo everyMsIo, atDueIo;
+    fill(everyMs);
+    fill(atDue);
+    passesOver(everyMs, everyMsIo, runStart, runStart, runStart + 200);
+    atDueIo.clock = runStart;
+    int passes = 0;
+    while (uint32_t(atDueIo.clock.load() - runStart) <= 200) {
+        const std::optional<uint32_t> due = atDue.servePass(runStart, atDueIo);
+        QVERIFY(due);
+        QVERIFY(*due != atDueIo.clock.load());
+        atDueIo.clock = *due;
+        ++passes;
+    }
+    QCOMPARE(sendTimes(atDueIo), sendTimes(everyMsIo));
+    QCOMPARE(atDue.counts().totalTransmitted, everyMs.counts().totalTransmitted);
+    QVERIFY(passes <= atDue.counts().totalTransmitted + 1);
 }
 
 void TransmitLogicTest::clearCountDuringRun() {

@@ -1,6 +1,6 @@
 // The transmit thread through the real binding and the test driver: the run
-// start, rejected sends retried, rows in row order, Stop mid-pass, and the
-// notifications it posts.
+// start, rejected sends retried, rows in row order, Stop mid-pass, the
+// notifications it posts, and what ends its sleep between passes.
 #include "connect/driver_binding.h"
 #include "connect/driver_selection.h"
 #include "fake_transmit_io.h"
@@ -82,6 +82,8 @@ public:
         if (code == TX_STARTED)
             ++runsStarted;
     }
+    // The clock moves by being read, so a pass is all the waiting there is.
+    void sleepUntil(std::optional<uint32_t>, TransmitWake&, uint64_t) override {}
 };
 
 } // namespace
@@ -94,6 +96,7 @@ private slots:
     void rowsInRowOrder();
     void stopMidPass();
     void startWithoutStopSeenStartsNewRun();
+    void sleepsUntilDueOrChange();
 
 private:
     TestDriverControl* driver_ = nullptr;
@@ -181,13 +184,13 @@ void TransmitThreadTest::startWithoutStopSeenStartsNewRun() {
     shared.table.replace(0, message(kJ1708, 1, {1, 2, 3}));
     shared.requestStart();
     QTRY_COMPARE(io.posts().size(), size_t(1));
-    io.clock = 1001;
+    io.setClock(1001);
     QTRY_COMPARE(shared.table.counts().totalTransmitted, 1);
     // Stop and Start again faster than a pass: a run of its own, counts zeroed.
     shared.requestStop();
     shared.requestStart();
     QTRY_COMPARE(io.posts().size(), size_t(3));
-    io.clock = 1002;
+    io.setClock(1002);
     QTRY_COMPARE(io.posts().size(), size_t(4));
     QCOMPARE(io.posts(), (std::vector<unsigned>{TX_STARTED, TX_SENT, TX_STARTED, TX_SENT}));
     shared.requestStop();
@@ -196,6 +199,46 @@ void TransmitThreadTest::startWithoutStopSeenStartsNewRun() {
     QTest::qWait(20);
     QCOMPARE(shared.table.counts().totalTransmitted, 1);
     QCOMPARE(io.posts().size(), size_t(4));
+}
+
+// Between passes the thread sleeps until the first reading at which a row can
+// be due, and is woken early only by Clear Count, a row changed, or Stop. Each
+// pass ends in one recorded sleep, so the list of sleeps shows every pass.
+void TransmitThreadTest::sleepsUntilDueOrChange() {
+    using Wakes = std::vector<std::optional<uint32_t>>;
+    constexpr std::nullopt_t untilChange = std::nullopt;
+    auto& io = *new FakeTransmitIo; // the thread keeps using it
+    io.clock = 1000;
+    TransmitShared& shared = startThread(io);
+    auto row = message(kJ1708, 2, {1, 2, 3});
+    row->delay = 100;
+    row->interval = 50;
+    shared.table.replace(0, std::move(row));
+    io.queueResult(-1);
+    shared.requestStart();
+    QTRY_COMPARE(io.wakes(), (Wakes{1101}));
+    io.setClock(1100); // not due yet: no pass
+    io.setClock(1101); // the rejected send is tried again a millisecond later
+    QTRY_COMPARE(io.wakes(), (Wakes{1101, 1102}));
+    io.setClock(1102);
+    QTRY_COMPARE(io.wakes(), (Wakes{1101, 1102, 1153}));
+    io.setClock(1153); // the second send reaches the count
+    QTRY_COMPARE(io.wakes(), (Wakes{1101, 1102, 1153, untilChange}));
+    io.setClock(5000);
+    shared.table.clearCounts();
+    QTRY_COMPARE(io.wakes(), (Wakes{1101, 1102, 1153, untilChange, 5051}));
+    io.setClock(5051);
+    QTRY_COMPARE(io.wakes(), (Wakes{1101, 1102, 1153, untilChange, 5051, untilChange}));
+    shared.table.replace(1, message(kJ1939, 1, {1, 2, 3, 4, 5, 6}));
+    QTRY_COMPARE(io.wakes().size(), size_t(7));
+    shared.requestStop();
+    QTRY_VERIFY(shared.threadIdle.load());
+    QCOMPARE(io.wakes(), (Wakes{1101, 1102, 1153, untilChange, 5051, untilChange, untilChange}));
+    std::vector<uint32_t> times;
+    for (const auto& send : io.sends())
+        times.push_back(send.at);
+    QCOMPARE(times, (std::vector<uint32_t>{1102, 1153, 5000, 5051, 5051}));
+    QCOMPARE(io.attempts(), 6);
 }
 
 QTEST_GUILESS_MAIN(TransmitThreadTest)

@@ -1,6 +1,7 @@
 // The eight RP1210A entry points: argument checks and hand-over to the adapter.
 #include "clients/adapter.h"
 #include "vehicle/vehicle.h"
+#include "tarvik_version.h"
 
 #include <rp1210a/rp1210a.h>
 
@@ -120,8 +121,8 @@ int16_t RP1210_SendCommand(int16_t commandNumber, int16_t clientId, char* comman
 int16_t RP1210_ReadVersion(char* dllMajor, char* dllMinor, char* apiMajor, char* apiMinor) {
     if (dllMajor == nullptr || dllMinor == nullptr || apiMajor == nullptr || apiMinor == nullptr)
         return ERR_INVALID_COMMAND;
-    putText(dllMajor, ZT_VERSION_MAJOR);
-    putText(dllMinor, ZT_VERSION_MINOR);
+    putText(dllMajor, TARVIK_VERSION_MAJOR);
+    putText(dllMinor, TARVIK_VERSION_MINOR);
     putText(apiMajor, "1");
     putText(apiMinor, "0");
     return RP1210_NO_ERRORS;
