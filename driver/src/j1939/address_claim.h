@@ -6,6 +6,7 @@
 
 #include "j1939/engine.h"
 
+#include <bitset>
 #include <functional>
 #include <vector>
 
@@ -22,6 +23,8 @@ public:
 
     static constexpr std::size_t kMaxProtected = 16;
 
+    // `random` replaces each claim's own generator of Cannot Claim delays
+    // (for tests); empty, each claim seeds one from its NAME and the time.
     AddressClaim(Hooks hooks, std::function<uint32_t()> random);
 
     ClaimState claim(Token owner, uint8_t address, uint64_t name, Micros now);
@@ -31,8 +34,9 @@ public:
     bool usable(Token owner) const;
     // Claiming or Claimed by one of the owners.
     bool protects(uint8_t address) const;
-    // True once, for the owner's first send from the address it lost.
-    bool takeLostReport(Token owner, uint8_t source);
+    // True when the owner lost `source` (taken by another node, or left
+    // for another address): nothing may be sent from it for that owner.
+    bool lostBy(Token owner, uint8_t source) const;
 
     // Address Claimed or Cannot Claim from another node.
     void onClaimed(uint8_t source, uint64_t name, Micros now);
@@ -50,7 +54,8 @@ private:
         ClaimState state = ClaimState::None;
         Micros settleAt = kNoDeadline;
         Micros cannotClaimAt = kNoDeadline; // a delayed answer to a Request
-        bool lostReported = false;
+        uint8_t lostAddress = kNullAddress; // the address last taken from it
+        uint64_t randomState = 0;           // its Cannot Claim delays
     };
 
     static bool active(const Entry& e) {
@@ -61,11 +66,14 @@ private:
     Entry* holderOf(uint8_t address);
     void emitClaim(uint8_t source, uint64_t name, Token owner);
     void setState(Entry& e, ClaimState state);
-    void lose(Entry& e);
+    void lose(Entry& e, Micros now);
+    bool startClaim(Entry& e, uint8_t address, Micros now);
+    uint32_t cannotClaimDelayMs(Entry& e);
 
     Hooks hooks_;
     std::function<uint32_t()> random_;
     std::vector<Entry> entries_;
+    std::bitset<256> heldElsewhere_; // addresses other nodes have claimed
 };
 
 } // namespace zt::j1939

@@ -10,16 +10,6 @@ namespace zt::j1939 {
 
 namespace {
 
-// A small fixed-seed generator, so runs repeat and no clock is read.
-std::function<uint32_t()> defaultRandom() {
-    return [state = uint32_t(0x2545F491)]() mutable {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    };
-}
-
 uint64_t nameAt(std::span<const uint8_t> d) {
     uint64_t name = 0;
     for (int i = 7; i >= 0; --i)
@@ -43,8 +33,6 @@ Message singleFrameMessage(const CanFrame& frame, const FrameId& id, Token origi
 
 Engine::Engine(const Clock& clock, EngineCallbacks callbacks, EngineOptions options)
     : clock_(clock), callbacks_(std::move(callbacks)), options_(std::move(options)) {
-    if (!options_.random)
-        options_.random = defaultRandom();
     options_.ctsWindow = std::max<uint8_t>(options_.ctsWindow, 1);
     options_.rtsMaxPackets = std::max<uint8_t>(options_.rtsMaxPackets, 1);
     const auto stamped = [this](const CanFrame& frame) {
@@ -82,6 +70,16 @@ void Engine::onFrame(const CanFrame& frame) {
         return;
     handleFrame(frame, decodeId(frame.id), false);
     drainLoopback();
+}
+
+// No node sends from the global address; the null address sends only
+// Cannot Claim and Requests, each in one frame; no transfer goes to it.
+bool Engine::sendable(const OutgoingMessage& m) {
+    if (m.source == kGlobalAddress)
+        return false;
+    if (m.data.size() <= kMaxSingleFrame)
+        return m.source != kNullAddress || m.pgn == pgn::kAddressClaimed || (m.pgn & ~0xFFu) == pgn::kRequest;
+    return m.source != kNullAddress && !(isPdu1(m.pgn) && m.destination == kNullAddress);
 }
 
 // Whether a single frame of this PGN reaches the clients as a message.
@@ -128,9 +126,9 @@ void Engine::handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend)
 int Engine::send(const OutgoingMessage& message) {
     if (message.data.size() > kMaxTransport)
         return ERR_MESSAGE_TOO_LONG;
-    if (message.pgn > kMaxPgn)
+    if (message.pgn > kMaxPgn || !sendable(message))
         return ERR_INVALID_COMMAND;
-    if (claims_->takeLostReport(message.owner, message.source))
+    if (claims_->lostBy(message.owner, message.source))
         return ERR_ADDRESS_LOST;
     // A single frame reuses one message buffer; a transfer keeps its own.
     Message transfer;

@@ -122,8 +122,10 @@ struct EngineOptions {
     // onOwnFrame() once the link has put it on the bus, so transfers between
     // the device's own clients take the bus's time.
     bool ownerLoopsFramesBack = false;
-    // 0..153 ms delay of a Cannot Claim answering a Request; uniform random
-    // source, replaceable for tests. Default: a fixed-seed generator.
+    // 0..153 ms delay of a Cannot Claim answering a Request: a uniform
+    // random source for tests. Default: each claim draws from a generator
+    // seeded with its NAME and the time of the claim, so two nodes answer
+    // at different moments.
     std::function<uint32_t()> random;
 };
 
@@ -153,8 +155,10 @@ public:
     // accepted (then sendDone follows exactly once, for a single frame before
     // send() returns), or an error and no sendDone:
     // ERR_MESSAGE_TOO_LONG (over 1785 bytes), ERR_INVALID_COMMAND (PGN over
-    // 18 bits), ERR_TX_QUEUE_FULL, or ERR_ADDRESS_LOST once, on the first send
-    // by an owner from the address it lost.
+    // 18 bits; source 255; from 254 anything but a one-frame Address Claimed
+    // or Request; a transfer to 254), ERR_TX_QUEUE_FULL, or ERR_ADDRESS_LOST
+    // for every send by an owner from the address it lost, until it claims
+    // again.
     int send(const OutgoingMessage& message);
 
     // Protects `address` (0..253) with `name` for `owner`, giving up the
@@ -187,6 +191,7 @@ public:
 private:
     void handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend);
     bool deliverable(uint32_t pgn) const;
+    static bool sendable(const OutgoingMessage& m);
     void drainLoopback();
 
     const Clock& clock_;

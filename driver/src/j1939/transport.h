@@ -34,7 +34,7 @@ public:
     Micros nextDeadline() const;
 
     // The address was lost: sends from it end (result 153) without an Abort,
-    // and nothing more is answered on its behalf.
+    // and sessions answered on its behalf end without a frame.
     void stopAddress(uint8_t address);
 
     std::size_t receiveSessionCount() const { return receives_.size(); }
@@ -42,10 +42,22 @@ public:
     std::size_t pendingSendCount() const;
 
 private:
+    // The timer a session runs, which says what it waits for:
+    //   T1      a receiver, for the next packet of the window it asked for;
+    //   T2      a receiver, for the first packet after its CTS;
+    //   T3      a sender, for a CTS after its RTS or its last packet on the
+    //           wire; a follower, for the next frame of the transfer;
+    //   T4      a sender, for the next CTS after a hold;
+    //   BamGap  a BAM sender, for the time to send its next packet; a BAM
+    //           receiver waits T1 for it.
+    enum class Timer : uint8_t { T1, T2, T3, T4, BamGap };
+
     struct TxSession {
         Message message;
         uint8_t packets = 0;
-        uint8_t nextBamPacket = 1;
+        uint8_t perCts = 0;        // the RTS's limit of packets per CTS
+        uint8_t nextBamPacket = 1; // the packet the gap timer sends
+        Timer timer = Timer::T3;
         Micros deadline = kNoDeadline;
     };
     struct TxChannel {
@@ -61,21 +73,30 @@ private:
         uint8_t source = 0;
         uint8_t destination = kGlobalAddress;
         uint8_t packets = 0;
-        uint8_t perCts = 255;  // the RTS's limit
-        uint8_t windowEnd = 0; // last packet asked for in the current CTS
+        uint8_t perCts = 255;     // the RTS's limit
+        uint8_t windowEnd = 0;    // last packet asked for in the current CTS
+        uint8_t lastInWindow = 0; // last packet received since that CTS
         uint8_t retransmits = 0;
         uint16_t received = 0;
         std::vector<uint8_t> data;
         std::bitset<256> got;
         Micros lastTimestamp = 0;
+        Timer timer = Timer::T3;
         Micros deadline = kNoDeadline;
     };
     static uint16_t key(uint8_t source, uint8_t destination) { return uint16_t(source << 8 | destination); }
+
+    Micros timeoutOf(Timer timer) const;
+    template <typename Session> void arm(Session& s, Timer timer, Micros now) {
+        s.timer = timer;
+        s.deadline = now + timeoutOf(timer);
+    }
 
     void startNext(uint16_t channelKey, Micros now);
     void finishTx(uint16_t channelKey, int result, uint8_t reason, Micros now);
     void sendPackets(TxSession& s, uint8_t first, uint8_t count);
     void onTxControl(uint16_t channelKey, std::span<const uint8_t> d, Micros now);
+    void onOwnTxFrame(const FrameId& id, std::span<const uint8_t> d, Micros now);
 
     void onRts(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool looped, Micros now);
     void onBam(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, Micros now);
