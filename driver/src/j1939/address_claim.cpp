@@ -1,5 +1,7 @@
 #include "j1939/address_claim.h"
 
+#include "j1939/transport.h"
+
 #include <algorithm>
 
 namespace zt::j1939 {
@@ -19,8 +21,13 @@ uint64_t mix(uint64_t x) {
 
 } // namespace
 
-AddressClaim::AddressClaim(Hooks hooks, std::function<uint32_t()> random)
-    : hooks_(std::move(hooks)), random_(std::move(random)) {}
+AddressClaim::AddressClaim(Engine& engine, std::function<uint32_t()> random)
+    : engine_(engine), random_(std::move(random)) {}
+
+// Nothing more goes out from the address for the engine's transfers.
+void AddressClaim::addressLost(uint8_t address) {
+    engine_.transport_->stopAddress(address);
+}
 
 AddressClaim::Entry* AddressClaim::find(Token owner) {
     auto it =
@@ -49,14 +56,14 @@ void AddressClaim::emitClaim(uint8_t source, uint64_t name, Token owner) {
     f.length = 8;
     for (int i = 0; i < 8; ++i)
         f.data[i] = uint8_t(name >> (8 * i));
-    hooks_.emit(f, owner);
+    engine_.emitClaimFrame(f, owner);
 }
 
 void AddressClaim::setState(Entry& e, ClaimState state) {
     e.state = state;
     if (state != ClaimState::Claiming)
         e.settleAt = kNoDeadline;
-    hooks_.changed({e.owner, e.address, e.name, state});
+    engine_.callbacks_.claimChanged({e.owner, e.address, e.name, state});
 }
 
 // Taken by a lower NAME: nothing more goes out from the address. An
@@ -71,7 +78,7 @@ void AddressClaim::lose(Entry& e, Micros now) {
         for (unsigned a = kFirstArbitrary; a <= kLastArbitrary; ++a) {
             if (!heldElsewhere_[a] && !holderOf(uint8_t(a))) {
                 e.state = ClaimState::None;
-                hooks_.lost(address);
+                addressLost(address);
                 startClaim(e, uint8_t(a), now);
                 return;
             }
@@ -79,7 +86,7 @@ void AddressClaim::lose(Entry& e, Micros now) {
     }
     emitClaim(kNullAddress, e.name, e.owner);
     setState(e, after);
-    hooks_.lost(address);
+    addressLost(address);
 }
 
 // Claims `address` for an entry that holds none: Address Claimed, then the

@@ -14,18 +14,13 @@ namespace zt::j1939 {
 
 class AddressClaim {
 public:
-    struct Hooks {
-        // A claim frame and the owner it speaks for.
-        std::function<void(const CanFrame&, Token owner)> emit;
-        std::function<void(const ClaimEvent&)> changed;
-        std::function<void(uint8_t address)> lost; // an address this engine no longer protects
-    };
-
     static constexpr std::size_t kMaxProtected = 16;
 
+    // Claim frames go out through the engine, state changes to its
+    // callbacks; a lost address ends the engine's transfers from it.
     // `random` replaces each claim's own generator of Cannot Claim delays
     // (for tests); empty, each claim seeds one from its NAME and the time.
-    AddressClaim(Hooks hooks, std::function<uint32_t()> random);
+    AddressClaim(Engine& engine, std::function<uint32_t()> random);
 
     ClaimState claim(Token owner, uint8_t address, uint64_t name, Micros now);
     void release(Token owner);
@@ -70,7 +65,9 @@ private:
     bool startClaim(Entry& e, uint8_t address, Micros now);
     uint32_t cannotClaimDelayMs(Entry& e);
 
-    Hooks hooks_;
+    void addressLost(uint8_t address);
+
+    Engine& engine_;
     std::function<uint32_t()> random_;
     std::vector<Entry> entries_;
     std::bitset<256> heldElsewhere_; // addresses other nodes have claimed

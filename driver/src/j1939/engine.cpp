@@ -35,32 +35,27 @@ Engine::Engine(const Clock& clock, EngineCallbacks callbacks, EngineOptions opti
     : clock_(clock), callbacks_(std::move(callbacks)), options_(std::move(options)) {
     options_.ctsWindow = std::max<uint8_t>(options_.ctsWindow, 1);
     options_.rtsMaxPackets = std::max<uint8_t>(options_.rtsMaxPackets, 1);
-    const auto stamped = [this](const CanFrame& frame) {
-        CanFrame f = frame;
-        f.timestamp = clock_.now();
-        return f;
-    };
-    transport_ = std::make_unique<Transport>(
-        Transport::Hooks{[this, stamped](const CanFrame& frame) {
-                             const CanFrame f = stamped(frame);
-                             callbacks_.transmit(f);
-                             if (!options_.ownerLoopsFramesBack)
-                                 loopback_.push_back(f);
-                         },
-                         [this](Message&& m) { callbacks_.deliver(m); },
-                         [this](const SendCompletion& c) { callbacks_.sendDone(c); },
-                         [this](uint8_t address) { return claims_->protects(address); }},
-        options_);
-    claims_ = std::make_unique<AddressClaim>(
-        AddressClaim::Hooks{[this, stamped](const CanFrame& frame, Token owner) {
-                                const CanFrame f = stamped(frame);
-                                callbacks_.transmit(f);
-                                if (options_.deliverClaimFrames)
-                                    callbacks_.deliver(singleFrameMessage(f, decodeId(f.id), owner));
-                            },
-                            [this](const ClaimEvent& e) { callbacks_.claimChanged(e); },
-                            [this](uint8_t address) { transport_->stopAddress(address); }},
-        options_.random);
+    transport_ = std::make_unique<Transport>(*this, options_);
+    claims_ = std::make_unique<AddressClaim>(*this, options_.random);
+}
+
+// To the link; back into the transport at once unless the owner reports it
+// from the wire.
+void Engine::emitTransportFrame(const CanFrame& frame) {
+    CanFrame f = frame;
+    f.timestamp = clock_.now();
+    callbacks_.transmit(f);
+    if (!options_.ownerLoopsFramesBack)
+        loopback_.push_back(f);
+}
+
+// To the link, and to the clients for the claim owner's echo.
+void Engine::emitClaimFrame(const CanFrame& frame, Token owner) {
+    CanFrame f = frame;
+    f.timestamp = clock_.now();
+    callbacks_.transmit(f);
+    if (options_.deliverClaimFrames)
+        callbacks_.deliver(singleFrameMessage(f, decodeId(f.id), owner));
 }
 
 Engine::~Engine() = default;
@@ -68,7 +63,7 @@ Engine::~Engine() = default;
 void Engine::onFrame(const CanFrame& frame) {
     if (!frame.extended || frame.length > 8)
         return;
-    handleFrame(frame, decodeId(frame.id), false);
+    handleFrame(frame, decodeId(frame.id), FrameOrigin::Bus);
     drainLoopback();
 }
 
@@ -94,21 +89,21 @@ void Engine::onOwnFrame(const CanFrame& frame) {
         return;
     const FrameId id = decodeId(frame.id);
     if (id.pgn == pgn::kTpConnectionManagement || id.pgn == pgn::kTpDataTransfer)
-        transport_->onFrame(id, frame.bytes(), frame.timestamp, true, clock_.now());
+        transport_->onFrame(id, frame.bytes(), frame.timestamp, FrameOrigin::Transport, clock_.now());
 }
 
-// A frame on the bus, from another node or sent for a client (`ownSend`: the
-// clients have had it already).
-void Engine::handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend) {
+// A frame on the bus from another node, or a client's single frame.
+void Engine::handleFrame(const CanFrame& frame, const FrameId& id, FrameOrigin origin) {
     const Micros now = clock_.now();
     const std::span<const uint8_t> d = frame.bytes();
     // Delivered before any answer, in bus order.
-    if (!ownSend && deliverable(id.pgn))
+    if (origin == FrameOrigin::Bus && deliverable(id.pgn))
         callbacks_.deliver(singleFrameMessage(frame, id, 0));
     switch (id.pgn) {
     case pgn::kTpConnectionManagement:
     case pgn::kTpDataTransfer:
-        transport_->onFrame(id, d, frame.timestamp, false, now);
+        // A client's hand-made TP frame is answered as another node's would be.
+        transport_->onFrame(id, d, frame.timestamp, FrameOrigin::Bus, now);
         break;
     case pgn::kAddressClaimed:
         if (d.size() == 8)
@@ -157,7 +152,7 @@ int Engine::send(const OutgoingMessage& message) {
     if (deliverable(m.pgn))
         callbacks_.deliver(m);
     callbacks_.sendDone({m.origin, 0, 0});
-    handleFrame(f, decodeId(f.id), true);
+    handleFrame(f, decodeId(f.id), FrameOrigin::Client);
     drainLoopback();
     return 0;
 }
@@ -170,7 +165,7 @@ void Engine::drainLoopback() {
     // handled in order, never recursively.
     for (std::size_t i = 0; i < loopback_.size(); ++i) {
         const CanFrame f = loopback_[i];
-        transport_->onFrame(decodeId(f.id), f.bytes(), f.timestamp, true, clock_.now());
+        transport_->onFrame(decodeId(f.id), f.bytes(), f.timestamp, FrameOrigin::Transport, clock_.now());
     }
     loopback_.clear();
     draining_ = false;

@@ -13,11 +13,12 @@
 // (e.g. frames into an outbox the owner flushes to the link after unlocking,
 // messages into the clients' queues); it must never call back into the engine.
 //
-// Frames the engine sends are also fed back to itself (a link never hands a
-// node its own frames; see EngineOptions::ownerLoopsFramesBack), so the
-// device's own clients act as nodes towards each other: an RTS from one owner
-// to an address another protects is answered by this engine, and a Request
-// for Address Claimed from a client is answered for every protected address.
+// Frames the engine sends also come back into it, marked with their origin
+// (FrameOrigin), so the device's own clients act as nodes towards each
+// other: an RTS from one owner to an address another protects is answered by
+// this engine, and a Request for Address Claimed from a client is answered for
+// every protected address. Its transport frames come back at once, or from
+// the owner once they are on the bus (EngineOptions::ownerLoopsFramesBack).
 #pragma once
 
 #include "j1939/j1939.h"
@@ -131,6 +132,13 @@ struct EngineOptions {
 
 constexpr Micros kNoDeadline = INT64_MAX;
 
+// Where a frame the engine takes in comes from.
+enum class FrameOrigin : uint8_t {
+    Bus,       // another node
+    Client,    // a client's single frame this engine sent; the clients have it already
+    Transport, // a frame of this engine's own transport protocol, back from the wire
+};
+
 class Transport;
 class AddressClaim;
 
@@ -189,7 +197,14 @@ public:
     std::size_t pendingSendCount() const;
 
 private:
-    void handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend);
+    // The transport and the address claim put their frames and results out
+    // through the engine.
+    friend class Transport;
+    friend class AddressClaim;
+    void emitTransportFrame(const CanFrame& frame);
+    void emitClaimFrame(const CanFrame& frame, Token owner);
+
+    void handleFrame(const CanFrame& frame, const FrameId& id, FrameOrigin origin);
     bool deliverable(uint32_t pgn) const;
     static bool sendable(const OutgoingMessage& m);
     void drainLoopback();

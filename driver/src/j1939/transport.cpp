@@ -1,5 +1,7 @@
 #include "j1939/transport.h"
 
+#include "j1939/address_claim.h"
+
 #include "rp1210a/rp1210a.h"
 
 #include <algorithm>
@@ -36,8 +38,19 @@ bool mayTransfer(uint8_t source) {
 
 } // namespace
 
-Transport::Transport(Hooks hooks, const EngineOptions& options)
-    : hooks_(std::move(hooks)), options_(options) {}
+Transport::Transport(Engine& engine, const EngineOptions& options) : engine_(engine), options_(options) {}
+
+void Transport::emit(const CanFrame& frame) {
+    engine_.emitTransportFrame(frame);
+}
+
+void Transport::deliver(Message&& message) {
+    engine_.callbacks_.deliver(message);
+}
+
+void Transport::done(const SendCompletion& completion) {
+    engine_.callbacks_.sendDone(completion);
+}
 
 Micros Transport::timeoutOf(Timer timer) const {
     switch (timer) {
@@ -103,9 +116,9 @@ void Transport::finishTx(uint16_t channelKey, int result, uint8_t reason, Micros
     const Token origin = s.message.origin;
     if (result == 0) {
         s.message.timestamp = now;
-        hooks_.deliver(std::move(s.message));
+        deliver(std::move(s.message));
     }
-    hooks_.done({origin, result, reason});
+    done({origin, result, reason});
     startNext(channelKey, now);
 }
 
@@ -120,7 +133,7 @@ void Transport::sendPackets(TxSession& s, uint8_t first, uint8_t count) {
         const std::size_t offset = (seq - 1) * kBytesPerPacket;
         const std::size_t n = std::min(kBytesPerPacket, m.data.size() - offset);
         std::copy_n(m.data.begin() + std::ptrdiff_t(offset), n, f.data.begin() + 1);
-        hooks_.emit(f);
+        emit(f);
     }
 }
 
@@ -181,16 +194,17 @@ void Transport::onOwnTxFrame(const FrameId& id, std::span<const uint8_t> d, Micr
     }
 }
 
-void Transport::onFrame(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool looped,
+void Transport::onFrame(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, FrameOrigin origin,
                         Micros now) {
     if (!mayTransfer(id.source))
         return;
-    if (looped && (id.pgn == pgn::kTpDataTransfer ||
-                   (d.size() >= 8 && (d[0] == control::kRts || d[0] == control::kBam))))
+    const bool own = origin == FrameOrigin::Transport;
+    if (own && (id.pgn == pgn::kTpDataTransfer ||
+                (d.size() >= 8 && (d[0] == control::kRts || d[0] == control::kBam))))
         onOwnTxFrame(id, d, now);
     if (id.pgn == pgn::kTpDataTransfer) {
         if (!d.empty())
-            onData(id, d, timestamp, looped, now);
+            onData(id, d, timestamp, own, now);
         return;
     }
     if (id.pgn != pgn::kTpConnectionManagement || d.size() < 8)
@@ -198,10 +212,10 @@ void Transport::onFrame(const FrameId& id, std::span<const uint8_t> d, Micros ti
     switch (d[0]) {
     case control::kRts:
         if (mayTransfer(id.destination))
-            onRts(id, d, timestamp, looped, now);
+            onRts(id, d, timestamp, own, now);
         return;
     case control::kBam:
-        if (id.destination == kGlobalAddress && !looped)
+        if (id.destination == kGlobalAddress && !own)
             onBam(id, d, timestamp, now);
         return;
     case control::kCts:
@@ -220,13 +234,13 @@ void Transport::onFrame(const FrameId& id, std::span<const uint8_t> d, Micros ti
             // From the sender to an answering side of ours, or either way on a
             // transfer we follow.
             auto rx = receives_.find(key(id.source, id.destination));
-            if (rx != receives_.end() && rx->second.pgn == pgnAt(d) && (looped == rx->second.silent) &&
+            if (rx != receives_.end() && rx->second.pgn == pgnAt(d) && (own == rx->second.ownTransfer) &&
                 rx->second.kind != RxKind::Broadcast) {
                 receives_.erase(rx);
                 return;
             }
         }
-        if (looped)
+        if (own)
             return;
         auto followed = receives_.find(txKey);
         if (followed == receives_.end() || followed->second.kind != RxKind::Following ||
@@ -251,8 +265,7 @@ bool Transport::addReceive(uint16_t k, RxSession&& r) {
     return true;
 }
 
-void Transport::onRts(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool looped,
-                      Micros now) {
+void Transport::onRts(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool own, Micros now) {
     const uint16_t size = sizeAt(d);
     const uint32_t pgn = pgnAt(d);
     const uint16_t k = key(id.source, id.destination);
@@ -264,8 +277,8 @@ void Transport::onRts(const FrameId& id, std::span<const uint8_t> d, Micros time
     r.packets = packetCount(size);
     r.lastTimestamp = timestamp;
 
-    if (!hooks_.isLocal(id.destination)) {
-        if (looped || !validSize(size))
+    if (!engine_.claims_->protects(id.destination)) {
+        if (own || !validSize(size))
             return;
         r.kind = RxKind::Following;
         r.data.resize(size);
@@ -291,7 +304,7 @@ void Transport::onRts(const FrameId& id, std::span<const uint8_t> d, Micros time
         return;
     }
     r.kind = RxKind::Answering;
-    r.silent = looped;
+    r.ownTransfer = own;
     r.perCts = d[4] == 0 ? 255 : d[4];
     r.data.resize(size);
     if (!addReceive(k, std::move(r))) {
@@ -331,10 +344,10 @@ void Transport::sendCts(RxSession& r, Micros now) {
     arm(r, Timer::T2, now);
 }
 
-void Transport::onData(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool looped,
+void Transport::onData(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool own,
                        Micros now) {
     auto it = receives_.find(key(id.source, id.destination));
-    if (it == receives_.end() || looped != it->second.silent)
+    if (it == receives_.end() || own != it->second.ownTransfer)
         return;
     RxSession& r = it->second;
     const uint8_t seq = d[0];
@@ -406,7 +419,7 @@ void Transport::onData(const FrameId& id, std::span<const uint8_t> d, Micros tim
 void Transport::finishRx(std::map<uint16_t, RxSession>::iterator it) {
     RxSession r = std::move(it->second);
     receives_.erase(it);
-    if (r.silent)
+    if (r.ownTransfer)
         return; // the sending side delivers it, tagged with its origin
     Message m;
     m.pgn = r.pgn;
@@ -415,7 +428,7 @@ void Transport::finishRx(std::map<uint16_t, RxSession>::iterator it) {
     m.destination = r.destination;
     m.data = std::move(r.data);
     m.timestamp = r.lastTimestamp;
-    hooks_.deliver(std::move(m));
+    deliver(std::move(m));
 }
 
 void Transport::poll(Micros now) {
@@ -478,10 +491,11 @@ void Transport::stopAddress(uint8_t address) {
     }
     std::erase_if(receives_, [address](const auto& entry) {
         const RxSession& r = entry.second;
-        return (r.kind == RxKind::Answering && r.destination == address) || (r.silent && r.source == address);
+        return (r.kind == RxKind::Answering && r.destination == address) ||
+               (r.ownTransfer && r.source == address);
     });
     for (const SendCompletion& c : ended)
-        hooks_.done(c);
+        done(c);
 }
 
 std::size_t Transport::receiveBufferedBytes() const {
@@ -504,7 +518,7 @@ void Transport::emitControl(uint8_t priority, uint8_t source, uint8_t destinatio
     f.id = encodeId(priority, pgn::kTpConnectionManagement, source, destination);
     f.length = 8;
     f.data = bytes;
-    hooks_.emit(f);
+    emit(f);
 }
 
 void Transport::emitAbort(uint8_t priority, uint8_t source, uint8_t destination, uint32_t pgn,

@@ -14,21 +14,17 @@ namespace zt::j1939 {
 
 class Transport {
 public:
-    struct Hooks {
-        std::function<void(const CanFrame&)> emit; // goes to the link and back into onFrame(looped)
-        std::function<void(Message&&)> deliver;
-        std::function<void(const SendCompletion&)> done;
-        std::function<bool(uint8_t)> isLocal; // an address this engine protects
-    };
-
-    Transport(Hooks hooks, const EngineOptions& options);
+    // Frames go out through the engine (and come back to onFrame as
+    // FrameOrigin::Transport); messages and completions go to its callbacks.
+    Transport(Engine& engine, const EngineOptions& options);
 
     // A 9..1785-byte message, checked by the caller. Always accepted.
     void send(Message&& message, Micros now);
 
-    // A TP.CM or TP.DT frame. `looped`: the engine's own transport frame fed
-    // back, which only this engine's sending and answering sides take in.
-    void onFrame(const FrameId& id, std::span<const uint8_t> data, Micros timestamp, bool looped, Micros now);
+    // A TP.CM or TP.DT frame. The engine's own transport frames (origin
+    // Transport) are taken in only by its sending and answering sides.
+    void onFrame(const FrameId& id, std::span<const uint8_t> data, Micros timestamp, FrameOrigin origin,
+                 Micros now);
 
     void poll(Micros now);
     Micros nextDeadline() const;
@@ -67,7 +63,10 @@ private:
     enum class RxKind : uint8_t { Answering, Following, Broadcast };
     struct RxSession {
         RxKind kind = RxKind::Following;
-        bool silent = false; // our own send answered by us: the sender delivers it
+        // Opened by this engine's own RTS (a client sending to another
+        // client's address): it takes only the engine's own frames, and the
+        // sending side delivers the message.
+        bool ownTransfer = false;
         uint32_t pgn = 0;
         uint8_t priority = kDefaultPriority;
         uint8_t source = 0;
@@ -98,9 +97,12 @@ private:
     void onTxControl(uint16_t channelKey, std::span<const uint8_t> d, Micros now);
     void onOwnTxFrame(const FrameId& id, std::span<const uint8_t> d, Micros now);
 
-    void onRts(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool looped, Micros now);
+    void onRts(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool own, Micros now);
     void onBam(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, Micros now);
-    void onData(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool looped, Micros now);
+    void onData(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool own, Micros now);
+    void emit(const CanFrame& frame);
+    void deliver(Message&& message);
+    void done(const SendCompletion& completion);
     void sendCts(RxSession& r, Micros now);
     void finishRx(std::map<uint16_t, RxSession>::iterator it);
     bool addReceive(uint16_t k, RxSession&& r);
@@ -108,7 +110,7 @@ private:
     void emitControl(uint8_t priority, uint8_t source, uint8_t destination, std::array<uint8_t, 8> bytes);
     void emitAbort(uint8_t priority, uint8_t source, uint8_t destination, uint32_t pgn, uint8_t reason);
 
-    Hooks hooks_;
+    Engine& engine_;
     const EngineOptions& options_;
     std::map<uint16_t, TxChannel> sends_;    // (source, destination); destination 255 for BAM
     std::map<uint16_t, RxSession> receives_; // (source, destination)
