@@ -23,6 +23,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Files under /etc are the administrator's: dpkg keeps their edits.
-file(WRITE ${CMAKE_BINARY_DIR}/package/conffiles "${TARVIK_INSTALL_INIDIR}/rp121032.ini\n")
+file(WRITE ${CMAKE_BINARY_DIR}/package/conffiles
+  "${TARVIK_INSTALL_INIDIR}/rp121032.ini\n${TARVIK_INSTALL_INIDIR}/ZT121032.ini\n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/package/conffiles)
 include(CPack)

@@ -159,18 +159,55 @@ private slots:
         QCOMPARE(api.status(replay, reinterpret_cast<char*>(status.data()), 41, 0), int16_t(0));
         QCOMPARE(std::vector<uint8_t>(status.begin() + 32, status.end()),
                  std::vector<uint8_t>({0, 0, 0, 2, 0, 0, 0, 0, 0})); // skipped, recorder lost, bus state
-        // The replay starts at the connect, so its first frames may come
-        // before the client's filters open; the first pass is compared from
-        // the first message the client saw.
+        // The replay starts when the client's filters open: it sees the log
+        // from its first message.
         QVERIFY(!replayed.empty());
-        size_t replayFrom = 0;
-        while (replayFrom < logged.size() && !replayed[0].sameAs(logged[replayFrom]))
-            ++replayFrom;
-        QVERIFY(replayFrom < logged.size());
+        const size_t replayFrom = 0;
+        QVERIFY(replayed[0].sameAs(logged[0]));
         const std::vector<Message> rest = readMessages(api, replay, logged.size() - replayFrom - 1, false);
         replayed.insert(replayed.end(), rest.begin(), rest.end());
         QCOMPARE(api.disconnect(replay), int16_t(0));
         compareFrom(logged, replayFrom, replayed);
+        api.unload();
+    }
+
+    // However a client readies itself after connecting, an unpaced replay
+    // waits for it and it reads every frame of the log.
+    void replayWaitsForItsListener_data() {
+        QTest::addColumn<QList<int>>("commands"); // after the connect: 3, or 18 with its byte as 180/181
+        QTest::newRow("filters at once") << QList<int>{3};
+        QTest::newRow("the program's order: reception off, filters, reception on") << QList<int>{180, 3, 181};
+        QTest::newRow("one J1939 filter") << QList<int>{4};
+    }
+    void replayWaitsForItsListener() {
+        QFETCH(QList<int>, commands);
+        const std::string ini = "[DeviceInformation1]\nDeviceID=7\nCAN=replay:forty.log\nReplaySpeed=0\n"
+                                "[ProtocolInformation3]\nProtocolString=J1939\nDevices=7\n";
+        LibraryCopy library("replay-start", &ini);
+        std::ofstream log(library.dir / "forty.log");
+        for (int i = 0; i < 40; ++i)
+            log << "(1000." << 100000 + i * 1000 << ") can0 18FEF100#" << std::hex << 0x10 + i << std::dec
+                << "FFFFFFFFFFFFFF\n";
+        log.close();
+        DriverApi api;
+        QVERIFY(api.load(library.path));
+        const int16_t id = api.connect(nullptr, 7, "J1939", 0, 0, 0);
+        QVERIFY(id >= 0 && id < 128);
+        for (int c : commands) {
+            if (c == 4)
+                QCOMPARE(api.cmd(RP1210_Set_Message_Filtering_For_J1939, id, {0x01, 0xF1, 0xFE, 0, 0, 0, 0}),
+                         int16_t(0));
+            else if (c >= 180)
+                QCOMPARE(api.cmd(RP1210_Set_Message_Receive, id, {uint8_t(c - 180)}), int16_t(0));
+            else
+                QCOMPARE(api.cmd(c, id, {}), int16_t(0));
+        }
+        for (int i = 0; i < 40; ++i) {
+            const std::vector<uint8_t> rx = api.readOne(id, true);
+            QCOMPARE(int(rx.size()), 18);
+            QCOMPARE(int(rx[10]), 0x10 + i);
+        }
+        QCOMPARE(api.disconnect(id), int16_t(0));
         api.unload();
     }
 

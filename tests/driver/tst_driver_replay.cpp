@@ -178,6 +178,48 @@ private slots:
         QCOMPARE(link.finished(), !loop);
     }
 
+    // A link that waits for its start plays nothing before it, then the log
+    // from its first frame, due from the start on.
+    void replayWaitsForItsStart_data() {
+        QTest::addColumn<double>("speed");
+        QTest::newRow("paced, started 1 ms after the open") << 1.0;
+        QTest::newRow("unpaced") << 0.0;
+    }
+    void replayWaitsForItsStart() {
+        QFETCH(double, speed);
+        const std::string path = writeLog("start.log", "(1000.000000) can0 0CF00400#01\n"
+                                                       "(1000.020000) can0 0CF00400#02\n"
+                                                       "(1000.040000) can0 0CF00400#03\n");
+        zt::ManualClock clock(kStart);
+        zt::ReplayLink link({path, false, speed, &clock, /*waitForStart=*/true});
+        std::mutex mutex;
+        Times played;
+        QVERIFY(!link.open(
+            [&](const CanFrame& f) {
+                std::lock_guard lock(mutex);
+                played.push_back(f.timestamp);
+            },
+            {}));
+        auto playedCount = [&] {
+            std::lock_guard lock(mutex);
+            return played.size();
+        };
+        clock.set(kStart + 1000);
+        link.catchUp();
+        QCOMPARE(playedCount(), size_t(0));
+        link.start();
+        link.catchUp();
+        if (speed > 0) {
+            QCOMPARE(playedCount(), size_t(1));
+            clock.set(kStart + 1000 + 40'000);
+            link.catchUp();
+        }
+        link.close();
+        QCOMPARE(played.size(), size_t(3));
+        if (speed > 0)
+            QCOMPARE(played, (Times{kStart + 1000, kStart + 21'000, kStart + 41'000}));
+    }
+
     void refusesPathItCannotUse_data() {
         QTest::addColumn<bool>("record");
         QTest::addColumn<QString>("path");

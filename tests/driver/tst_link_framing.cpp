@@ -202,7 +202,7 @@ private slots:
         if (key == "CAN") {
             if (auto link = zt::makeRealCanLink(value.toStdString(), 250000, error))
                 name = link->name();
-        } else if (auto link = zt::makeRealJ1708Link(value.toStdString(), error)) {
+        } else if (auto link = zt::makeRealJ1708Link(value.toStdString(), zt::J1708Echo::Detect, error)) {
             name = link->name();
         }
         QCOMPARE(QString::fromStdString(error ? error.text : name), result);

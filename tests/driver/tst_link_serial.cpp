@@ -240,25 +240,37 @@ private slots:
     }
 
     // The RS-485 line gives our bytes back: intact, corrupted the first time
-    // (a collision, sent again), or not at all.
+    // (a collision, sent again), corrupted every time (a collision each try),
+    // or not at all (an adapter that does not hear its own sends: detected at
+    // the first send, or told by J1708Echo=No; the sends go without collision
+    // detection). Two messages are sent one after the other.
     void j1708Send_data() {
-        QTest::addColumn<int>("echo"); // 0 intact, 1 first corrupted, 2 none
+        QTest::addColumn<int>("echo");    // 0 intact, 1 first corrupted, 2 none, 3 always corrupted
+        QTest::addColumn<int>("setting"); // zt::J1708Echo
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("collisions");
+        QTest::addColumn<bool>("lineEchoes");
         QTest::addColumn<int>("echoMarginMs"); // long where an echo comes, however loaded the machine
-        QTest::newRow("echo intact") << 0 << 0 << 0 << 10000;
-        QTest::newRow("collision, then sent again") << 1 << 0 << 1 << 10000;
-        QTest::newRow("no echo") << 2 << int(ERR_TX_QUEUE_FULL) << 3 << 20;
+        const int detect = int(zt::J1708Echo::Detect);
+        QTest::newRow("echo intact") << 0 << detect << 0 << 0 << true << 10000;
+        QTest::newRow("collision, then sent again") << 1 << detect << 0 << 1 << true << 10000;
+        QTest::newRow("collision every time") << 3 << detect << int(ERR_TX_QUEUE_FULL) << 6 << true << 10000;
+        QTest::newRow("no echo, detected") << 2 << detect << 0 << 0 << false << 20;
+        QTest::newRow("no echo, J1708Echo=No") << 2 << int(zt::J1708Echo::No) << 0 << 0 << false << 10000;
+        QTest::newRow("no echo, J1708Echo=Yes")
+            << 2 << int(zt::J1708Echo::Yes) << int(ERR_TX_QUEUE_FULL) << 6 << true << 20;
     }
     void j1708Send() {
         QFETCH(int, echo);
+        QFETCH(int, setting);
         QFETCH(int, result);
         QFETCH(int, collisions);
+        QFETCH(bool, lineEchoes);
         QFETCH(int, echoMarginMs);
         auto first = std::make_shared<bool>(true);
         FakeDevice line([=](FakeDevice& device, const QByteArray& chunk) {
             QByteArray back = chunk;
-            if (echo == 1 && *first)
+            if (echo == 3 || (echo == 1 && *first))
                 back[1] = char(back[1] ^ 0x10);
             *first = false;
             if (echo != 2)
@@ -267,6 +279,7 @@ private slots:
         std::mutex mutex;
         QStringList seen;
         zt::J1708SerialOptions options;
+        options.echo = zt::J1708Echo(setting);
         options.echoMargin = echoMarginMs * zt::kMicrosPerMs;
         zt::J1708SerialLink link(line.path, options);
         QVERIFY(!link.open([&](const zt::J1708Message& m) {
@@ -275,7 +288,12 @@ private slots:
         }));
         const std::vector<uint8_t> message{0x80, 0x54, 0x12, 0x34, 0xE6};
         QCOMPARE(link.send(message, 8), result);
+        QCOMPARE(link.send(message, 8), result);
         QCOMPARE(int(link.collisions()), collisions);
+        QCOMPARE(link.lineEchoes(), lineEchoes);
+        // Both messages reached the line, each as often as it was tried.
+        QTRY_COMPARE(line.received().count(QByteArray::fromHex("80541234e6")),
+                     qsizetype(result == 0 ? 2 + collisions : collisions));
         link.close();
         QVERIFY(seen.isEmpty()); // our own echo is never a received message
     }

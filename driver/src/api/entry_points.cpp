@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 using zt::Adapter;
 
@@ -51,6 +52,26 @@ constexpr ErrorText kErrorTexts[] = {
 
 void putText(char* out, const char* text) {
     std::snprintf(out, RP1210_VERSION_TEXT_SIZE, "%s", text);
+}
+
+// RP1210A callers hand RP1210_GetErrorMsg an 80-byte buffer: the text and its
+// terminator never take more.
+constexpr std::size_t kErrorTextBytes = 80;
+constexpr std::size_t kErrorTextRoom = kErrorTextBytes - 1;
+
+// A text too long for `room` keeps its beginning and its end around "...",
+// so a path at the end stays readable.
+std::string fitted(const std::string& text, std::size_t room) {
+    if (text.size() <= room)
+        return text;
+    if (room < 5)
+        return text.substr(0, room);
+    const std::size_t head = (room - 3) / 2;
+    return text.substr(0, head) + "..." + text.substr(text.size() - (room - 3 - head));
+}
+
+void putErrorText(char* out, const std::string& text) {
+    std::snprintf(out, kErrorTextBytes, "%s", text.c_str());
 }
 
 } // namespace
@@ -113,22 +134,25 @@ int16_t RP1210_GetHardwareStatus(int16_t clientId, char* statusBuffer, int16_t b
 int16_t RP1210_GetErrorMsg(int16_t errorCode, char* description) {
     if (description == nullptr)
         return ERR_INVALID_COMMAND;
-    // A connect refused by a link names the cause (the file, the folder);
-    // a text too long keeps its beginning and its end.
+    // A connect refused by a link names the cause (the file, the folder).
     if (const std::string text = zt::Adapter::instance().refusalText(errorCode); !text.empty()) {
-        constexpr size_t kRoom = RP1210_ERROR_TEXT_SIZE - 1;
-        const std::string shown =
-            text.size() <= kRoom
-                ? text
-                : text.substr(0, kRoom / 2 - 2) + "..." + text.substr(text.size() - (kRoom - kRoom / 2 - 1));
-        std::snprintf(description, RP1210_ERROR_TEXT_SIZE, "%s", shown.c_str());
+        putErrorText(description, fitted(text, kErrorTextRoom));
         return RP1210_NO_ERRORS;
     }
     for (const auto& e : kErrorTexts) {
-        if (e.code == errorCode) {
-            std::snprintf(description, RP1210_ERROR_TEXT_SIZE, "%s", e.text);
-            return RP1210_NO_ERRORS;
+        if (e.code != errorCode)
+            continue;
+        // A caller that stored a refused connect's code as its client id gets
+        // this code from every call on it: say why the connect failed.
+        const std::string cause =
+            errorCode == ERR_INVALID_CLIENT_ID ? zt::Adapter::instance().failedConnectText() : std::string();
+        if (cause.empty()) {
+            putErrorText(description, e.text);
+        } else {
+            const std::string before = std::string(e.text) + " (the connect failed: ";
+            putErrorText(description, before + fitted(cause, kErrorTextRoom - before.size() - 1) + ")");
         }
+        return RP1210_NO_ERRORS;
     }
     return ERR_CODE_NOT_FOUND;
 }

@@ -25,6 +25,11 @@ inline void cpuRelax() {
 #endif
 }
 
+const char* protocolName(int p) {
+    static const char* const kNames[] = {"", "J1708", "J1850", "J1939"};
+    return p >= 1 && p <= 3 ? kNames[p] : "";
+}
+
 void putBe32(char* out, uint32_t v) {
     out[0] = static_cast<char>(v >> 24);
     out[1] = static_cast<char>(v >> 16);
@@ -258,10 +263,15 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
     const DeviceTable table = loadDeviceTable();
     const DeviceEntry* entry = table.find(deviceId);
     if (entry == nullptr)
-        return ERR_INVALID_DEVICE;
+        return refuse(
+            ERR_INVALID_DEVICE,
+            "device " + std::to_string(deviceId) + " is not in " +
+                (table.source.empty() ? std::string("the built-in table (no ZT121032.ini)") : table.source));
     const int p = protocolFromName(protocol);
     if (p == 0 || !entry->supports(static_cast<Protocol>(p)))
-        return ERR_INVALID_PROTOCOL;
+        return refuse(ERR_INVALID_PROTOCOL,
+                      p == 0 ? "unknown protocol"
+                             : "device " + std::to_string(deviceId) + " does not offer " + protocolName(p));
     const Protocol proto = static_cast<Protocol>(p);
     const std::size_t maxBytes =
         receiveBufferSize > 0 ? static_cast<std::size_t>(receiveBufferSize) : kQueueBytesDefault;
@@ -277,8 +287,10 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
             break;
         }
     }
-    if (id < 0)
+    if (id < 0) {
+        failedConnect_ = std::to_string(kMaxClients) + " clients are connected already";
         return ERR_CLIENT_AREA_FULL;
+    }
 
     auto& slot = devices_[deviceId];
     if (!slot)
@@ -290,11 +302,13 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
         if (!d.stack) {
             const int code = error.code != 0 ? error.code : ERR_HARDWARE_NOT_RESPONDING;
             refusals_[code] = error.text;
+            failedConnect_ = error.text;
             return static_cast<int16_t>(code);
         }
         d.description = entry->description;
-        refusals_.clear();
     }
+    refusals_.clear();
+    failedConnect_.clear();
     next_ = (id + 1) % kMaxClients;
     const j1939::Token token = j1939::Token{++nextToken_} << 32;
     auto client = std::make_shared<Client>(static_cast<int16_t>(id), proto, d, d.stack, maxBytes, token);
@@ -324,6 +338,17 @@ std::string Adapter::refusalText(int code) {
     std::lock_guard lock(m_);
     const auto it = refusals_.find(code);
     return it == refusals_.end() ? std::string() : it->second;
+}
+
+std::string Adapter::failedConnectText() {
+    std::lock_guard lock(m_);
+    return failedConnect_;
+}
+
+int16_t Adapter::refuse(int code, std::string why) {
+    std::lock_guard lock(m_);
+    failedConnect_ = std::move(why);
+    return static_cast<int16_t>(code);
 }
 
 int16_t Adapter::disconnect(int16_t id) {
@@ -560,6 +585,22 @@ int16_t Adapter::read(Client& c, char* buffer, int size, bool block) {
 }
 
 int16_t Adapter::command(Client& c, int number, const uint8_t* b, int length) {
+    const int16_t result = applyCommand(c, number, b, length);
+    // A replayed bus starts when one of its J1939 clients can first receive
+    // (reception on, filters open), so no connect sequence misses its start.
+    if (result == RP1210_NO_ERRORS && c.protocol == Protocol::J1939 && c.stack->links.replay != nullptr) {
+        bool listening = false;
+        {
+            std::lock_guard lock(c.m);
+            listening = c.receiveOn && c.mode != FilterMode::DiscardAll;
+        }
+        if (listening)
+            c.stack->links.replay->start();
+    }
+    return result;
+}
+
+int16_t Adapter::applyCommand(Client& c, int number, const uint8_t* b, int length) {
     if (length < 0 || (length > 0 && b == nullptr))
         return ERR_INVALID_COMMAND;
     switch (number) {
@@ -661,8 +702,12 @@ int16_t Adapter::status(Client& c, char* buffer, int size, bool block) {
         std::lock_guard lock(m_);
         const Device& d = c.device;
         const bool vehicle = d.stack && d.stack->vehicle;
+        // Bit 3: the device's J1708 line does not echo, so its sends go
+        // without collision detection.
+        const bool j1708Unechoed = d.stack && d.stack->links.j1708 && !d.stack->links.j1708->lineEchoes();
         s[0] =
-            static_cast<char>(1 | (vehicle ? 2 : 0) | (vehicle && d.stack->vehicle->holdsAddress() ? 4 : 0));
+            static_cast<char>(1 | (vehicle ? 2 : 0) | (vehicle && d.stack->vehicle->holdsAddress() ? 4 : 0) |
+                              (j1708Unechoed ? 8 : 0));
         s[1] = static_cast<char>(std::min(d.clientCount, 255));
         s[2] = static_cast<char>(d.perProtocol[1]);
         s[3] = static_cast<char>(d.perProtocol[2]);

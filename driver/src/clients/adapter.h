@@ -164,8 +164,11 @@ public:
     int16_t command(Client& c, int number, const uint8_t* bytes, int length);
     int16_t status(Client& c, char* buffer, int size, bool block);
     // Why the last connect refused with this code failed ("cannot play the
-    // CAN log ..."), until a device opens; empty when no link gave a reason.
+    // CAN log ..."), until a connect succeeds; empty when no link gave a reason.
     std::string refusalText(int code);
+    // Why the last connect was refused, whatever its code, until a connect
+    // succeeds; empty when the last connect succeeded.
+    std::string failedConnectText();
 
 private:
     Adapter() = default;
@@ -173,6 +176,9 @@ private:
     int16_t sendJ1939(Client& c, const uint8_t* bytes, int length, bool block);
     int16_t sendJ1708(Client& c, const uint8_t* bytes, int length);
     int16_t claim(Client& c, const uint8_t* bytes);
+    int16_t applyCommand(Client& c, int number, const uint8_t* bytes, int length);
+    // Remembers why a connect is refused and returns its code.
+    int16_t refuse(int code, std::string why);
 
     std::mutex m_;
     std::map<int, std::unique_ptr<Device>> devices_;
@@ -182,6 +188,7 @@ private:
     int next_ = 0;
     uint32_t nextToken_ = 0;
     std::map<int, std::string> refusals_; // code -> text of the last refused connect
+    std::string failedConnect_;           // the cause of the last refused connect
 };
 
 } // namespace zt

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 namespace zt {
@@ -82,7 +83,23 @@ std::string libraryFolder() {
         return {};
     std::string path = info.dli_fname;
     const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    // "/usr/bin/../lib/tarvik" as the program loads it: compared as
+    // "/usr/lib/tarvik" when the driver decides whether it is installed.
+    if (char* real = ::realpath(folder.c_str(), nullptr)) {
+        folder = real;
+        std::free(real);
+    }
+    return folder;
+}
+
+std::optional<std::string> readFile(const std::string& path) {
+    std::ifstream in(path);
+    if (!in)
+        return std::nullopt;
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 } // namespace
@@ -141,6 +158,10 @@ DeviceTable parseDeviceTable(const std::string& text) {
             d.links.can = k->second;
         if (auto k = keys.find("j1708"); k != keys.end() && !k->second.empty())
             d.links.j1708 = k->second;
+        if (auto k = keys.find("j1708echo"); k != keys.end() && !trim(k->second).empty()) {
+            const std::string v = lower(trim(k->second));
+            d.links.j1708Echo = v == "auto" ? J1708Echo::Detect : yes(v) ? J1708Echo::Yes : J1708Echo::No;
+        }
         if (auto k = keys.find("replayloop"); k != keys.end())
             d.links.replayLoop = yes(k->second);
         if (auto k = keys.find("replayspeed"); k != keys.end()) {
@@ -153,6 +174,8 @@ DeviceTable parseDeviceTable(const std::string& text) {
             d.links.record = k->second;
         if (auto k = keys.find("paced"); k != keys.end())
             d.links.paced = yes(k->second);
+        d.namesCan = keys.contains("can");
+        d.namesJ1708 = keys.contains("j1708");
         if (auto k = keys.find("canbitrate"); k != keys.end()) {
             const auto rate = numberList(k->second);
             if (rate.size() == 1 && rate[0] >= 10000 && rate[0] <= 1000000)
@@ -175,22 +198,49 @@ DeviceTable parseDeviceTable(const std::string& text) {
                 if (d.id == id)
                     d.protocols[p] = true;
     }
+    // A device that no protocol lists offers what its links carry, so one
+    // [DeviceInformationN] section is enough to add an adapter: J1939 on a
+    // CAN link, J1708 on a J1708 line, all three on in-process buses.
+    for (auto& d : t.devices) {
+        if (std::any_of(std::begin(d.protocols), std::end(d.protocols), [](bool b) { return b; }))
+            continue;
+        const bool inProcess = !d.namesCan && !d.namesJ1708;
+        d.protocols[static_cast<int>(Protocol::J1708)] = inProcess || d.namesJ1708;
+        d.protocols[static_cast<int>(Protocol::J1850)] = inProcess;
+        d.protocols[static_cast<int>(Protocol::J1939)] = inProcess || d.namesCan;
+    }
     return t;
+}
+
+std::vector<std::string> deviceTablePaths(const std::string& libraryFolder) {
+    if (libraryFolder.empty())
+        return {};
+    const std::string beside = libraryFolder + "/" + kDeviceTableFile;
+    constexpr std::string_view kInstalledFolder = "/lib/tarvik";
+    if (!libraryFolder.ends_with(kInstalledFolder))
+        return {beside};
+    const std::string prefix = libraryFolder.substr(0, libraryFolder.size() - kInstalledFolder.size());
+    std::vector<std::string> paths;
+    if (prefix != "/usr")
+        paths.push_back(prefix + "/etc/tarvik/" + kDeviceTableFile);
+    paths.push_back(std::string("/etc/") + kDeviceTableFile);
+    paths.push_back(beside);
+    return paths;
 }
 
 DeviceTable loadDeviceTable() {
     const std::string folder = libraryFolder();
-    if (!folder.empty()) {
-        std::ifstream in(folder + "/ZT121032.ini");
-        if (in) {
-            std::stringstream text;
-            text << in.rdbuf();
-            DeviceTable t = parseDeviceTable(text.str());
-            for (auto& d : t.devices)
-                d.links.folder = folder;
-            if (!t.devices.empty())
-                return t;
-        }
+    for (const std::string& path : deviceTablePaths(folder)) {
+        const std::optional<std::string> text = readFile(path);
+        if (!text)
+            continue;
+        DeviceTable t = parseDeviceTable(*text);
+        if (t.devices.empty())
+            continue;
+        t.source = path;
+        for (auto& d : t.devices)
+            d.links.folder = folder;
+        return t;
     }
     return builtInDevices();
 }

@@ -16,6 +16,8 @@ struct DeviceEntry {
     bool simulatedVehicle = false;
     LinkSettings links;                               // CAN, CANBitrate, Paced, J1708
     bool protocols[4] = {false, false, false, false}; // indexed by Protocol
+    bool namesCan = false;                            // the section has a CAN key
+    bool namesJ1708 = false;                          // the section has a J1708 key
 
     bool supports(Protocol p) const { return protocols[static_cast<int>(p)]; }
 };
@@ -27,9 +29,12 @@ struct DeviceEntry {
 constexpr int64_t kEmptyReadWaitMicrosDefault = 20000;
 constexpr int64_t kEmptyReadWaitMicrosMax = 10000000;
 
+constexpr const char* kDeviceTableFile = "ZT121032.ini";
+
 struct DeviceTable {
     std::vector<DeviceEntry> devices;
     bool fromFile = false;
+    std::string source; // the file read; empty for the built-in table
     int64_t emptyReadWaitMicros =
         kEmptyReadWaitMicrosDefault; // [VendorInformation] EmptyReadWaitMicroseconds
 
@@ -44,8 +49,17 @@ DeviceTable builtInDevices();
 // Parses the ini text. A text that names no device gives an empty table.
 DeviceTable parseDeviceTable(const std::string& text);
 
-// Reads the ini file beside the loaded library; when it is missing,
-// unreadable or names no device, the built-in table stands in.
+// Where the ini file is looked for, in order, given the folder the library
+// was loaded from. An installed library (in <prefix>/lib/tarvik) reads the
+// administrator's copy where RP1210 programs look for a vendor's ini, beside
+// rp121032.ini: <prefix>/etc/tarvik (prefixes other than /usr), then /etc;
+// then the copy beside itself. A library anywhere else (the build tree, a
+// private copy) reads only the copy beside itself, so a build-tree run never
+// picks up an installed configuration.
+std::vector<std::string> deviceTablePaths(const std::string& libraryFolder);
+
+// Reads the first of deviceTablePaths() that exists and names a device; when
+// there is none, the built-in table stands in.
 DeviceTable loadDeviceTable();
 
 // The protocol named by an RP1210A protocol string, or 0 when unknown.

@@ -26,7 +26,8 @@ int timeoutUntil(Micros deadline, Micros now) {
 } // namespace
 
 J1708SerialLink::J1708SerialLink(std::string devicePath, J1708SerialOptions options)
-    : path_(std::move(devicePath)), options_(options), clock_(*options.clock) {}
+    : path_(std::move(devicePath)), options_(options), clock_(*options.clock),
+      noEcho_(options.echo == J1708Echo::No) {}
 
 J1708SerialLink::~J1708SerialLink() {
     close();
@@ -74,6 +75,8 @@ void J1708SerialLink::deliver(std::vector<j1708::Framer::Message>& messages) {
                 expectedEcho_.clear();
                 if (lateEchoUntil_ < 0)
                     echoMatched_ = true;
+                else if (options_.echo == J1708Echo::Detect)
+                    noEcho_ = false; // the line echoes after all, only late
                 lateEchoUntil_ = -1;
                 echoArrived_.notify_all();
                 continue;
@@ -150,7 +153,7 @@ bool J1708SerialLink::waitForIdleLine(Micros idle) {
     const Micros giveUp = clock_.now() + options_.busyTimeout;
     for (;;) {
         const Micros now = clock_.now();
-        const Micros last = lastByte_.load();
+        const Micros last = std::max(lastByte_.load(), ownBytesUntil_.load());
         if (last < 0 || now - last >= idle)
             return true;
         if (now >= giveUp || !open_.load() || gone_.load())
@@ -168,6 +171,8 @@ int J1708SerialLink::send(std::span<const uint8_t> message, int priority) {
     if (!open_.load() || gone_.load())
         return ERR_HARDWARE_NOT_RESPONDING;
     priority = std::clamp(priority, 1, 8);
+    if (noEcho_.load())
+        return sendWithoutEcho(message, priority);
     for (int attempt = 0; attempt < options_.maxAttempts; ++attempt) {
         if (!waitForIdleLine(j1708::idleBeforeSend(priority)))
             return gone_.load() ? ERR_HARDWARE_NOT_RESPONDING : ERR_TX_QUEUE_FULL;
@@ -193,12 +198,43 @@ int J1708SerialLink::send(std::span<const uint8_t> message, int priority) {
             return 0;
         if (gone_.load() || !open_.load())
             return ERR_HARDWARE_NOT_RESPONDING;
-        // The line did not give our bytes back intact: a collision. A late
-        // intact echo is still recognised for a while, not delivered.
-        ++collisions_;
+        // A late intact echo is still recognised for a while, not delivered.
         lateEchoUntil_ = clock_.now() + options_.echoMargin;
+        if (echoBytesSeen_ == 0 && options_.echo == J1708Echo::Detect) {
+            // Nothing at all came back on an idle line: the adapter does not
+            // hear its own sends. The message went out; from now on sends go
+            // without collision detection.
+            noEcho_ = true;
+            return 0;
+        }
+        // The line did not give our bytes back intact: a collision.
+        ++collisions_;
     }
     return ERR_TX_QUEUE_FULL;
+}
+
+int J1708SerialLink::sendWithoutEcho(std::span<const uint8_t> message, int priority) {
+    if (!waitForIdleLine(j1708::idleBeforeSend(priority)))
+        return gone_.load() ? ERR_HARDWARE_NOT_RESPONDING : ERR_TX_QUEUE_FULL;
+    const Micros onLine = wireTime(message.size());
+    {
+        // Should the line give the message back after all, it is recognised
+        // (not delivered) and collision detection resumes.
+        std::lock_guard lock(echoMutex_);
+        expectedEcho_.assign(message.begin(), message.end());
+        echoMatched_ = false;
+        lateEchoUntil_ = clock_.now() + onLine + options_.echoMargin;
+    }
+    const WriteResult written = writeAll(fd_.get(), message.data(), message.size(),
+                                         systemClock().now() + onLine + options_.echoMargin);
+    if (written == WriteResult::Gone) {
+        gone_ = true;
+        return ERR_HARDWARE_NOT_RESPONDING;
+    }
+    // Our bytes keep the line busy for their wire time: the next message
+    // waits for its idle time after them.
+    ownBytesUntil_ = clock_.now() + onLine;
+    return written == WriteResult::Done ? 0 : ERR_TX_QUEUE_FULL;
 }
 
 } // namespace zt

@@ -3,6 +3,12 @@
 // line its priority asks for, then reads its own bytes back; a message whose
 // echo does not come back intact collided and is sent again, a bounded number
 // of times. Echoed bytes are never delivered as received messages.
+//
+// Many RS-485 adapters switch their receiver off while sending, so the line
+// gives nothing back. A send after which nothing at all came back, on a line
+// that was idle, shows such a line: the link then sends without collision
+// detection (the send succeeds once written) and says so in lineEchoes().
+// Should our bytes come back after all, it goes back to checking them.
 #pragma once
 
 #include "links/j1708_framing.h"
@@ -19,6 +25,7 @@
 namespace zt {
 
 struct J1708SerialOptions {
+    J1708Echo echo = J1708Echo::Detect;
     int baud = j1708::kBaud;
     int maxAttempts = 3;
     // Beyond the message's wire time: how late a USB adapter may hand
@@ -41,12 +48,14 @@ public:
 
     uint64_t droppedBytes() const { return dropped_.load(); }
     uint64_t collisions() const { return collisions_.load(); }
+    bool lineEchoes() const override { return !noEcho_.load(); }
     bool gone() const { return gone_.load(); }
 
 private:
     void readLoop();
     void deliver(std::vector<j1708::Framer::Message>& messages);
     bool waitForIdleLine(Micros idle);
+    int sendWithoutEcho(std::span<const uint8_t> message, int priority);
 
     const std::string path_;
     const J1708SerialOptions options_;
@@ -67,6 +76,8 @@ private:
     Micros lateEchoUntil_ = -1;         // guarded by echoMutex_: swallow a late echo until then
 
     std::atomic<Micros> lastByte_{-1};
+    std::atomic<Micros> ownBytesUntil_{-1}; // our unechoed message is on the line until then
+    std::atomic<bool> noEcho_{false};
     std::atomic<bool> open_{false};
     std::atomic<bool> gone_{false};
     std::atomic<uint64_t> dropped_{0};

@@ -70,6 +70,10 @@ struct J1708Message {
     Micros timestamp = 0;
 };
 
+// Whether a J1708 line gives our own messages back: found out at the first
+// send, or set by the device key J1708Echo=Yes|No.
+enum class J1708Echo : uint8_t { Detect, Yes, No };
+
 class J1708Link {
 public:
     using MessageHandler = std::function<void(const J1708Message&)>;
@@ -82,6 +86,9 @@ public:
     // must be idle before the message may start.
     virtual int send(std::span<const uint8_t> message, int priority) = 0;
     virtual std::string name() const = 0;
+    // False for a line that does not give our own messages back, on which
+    // collisions cannot be seen.
+    virtual bool lineEchoes() const { return true; }
 };
 
 } // namespace zt

@@ -38,7 +38,8 @@ DeviceLinks makeDeviceLinks(int deviceId, const LinkSettings& settings, Clock& c
     } else if (canKind == "replay") {
         auto replay =
             std::make_unique<ReplayLink>(ReplayOptions{resolved(targetOf(settings.can), settings.folder),
-                                                       settings.replayLoop, settings.replaySpeed, &clock});
+                                                       settings.replayLoop, settings.replaySpeed, &clock,
+                                                       /*waitForStart=*/true});
         links.replay = replay.get();
         links.can = std::move(replay);
     } else if (!(links.can = makeRealCanLink(settings.can, settings.canBitrate, links.error))) {
@@ -60,7 +61,7 @@ DeviceLinks makeDeviceLinks(int deviceId, const LinkSettings& settings, Clock& c
         auto bus = std::make_shared<VirtualJ1708Bus>(name, clock);
         links.j1708 = bus->attach();
         links.attachJ1708 = [bus] { return bus->attach(); };
-    } else if (!(links.j1708 = makeRealJ1708Link(settings.j1708, links.error))) {
+    } else if (!(links.j1708 = makeRealJ1708Link(settings.j1708, settings.j1708Echo, links.error))) {
         return links;
     }
     return links;

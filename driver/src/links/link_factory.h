@@ -21,10 +21,11 @@ struct LinkSettings {
     int64_t canBitrate = 250000; // CANBitrate
     bool paced = false;          // Paced
     std::string j1708 = "virtual";
-    bool replayLoop = false;  // ReplayLoop
-    double replaySpeed = 1.0; // ReplaySpeed; 0 unpaced
-    std::string record;       // Record: a folder, empty for none
-    std::string folder;       // relative paths start here (the library's folder)
+    J1708Echo j1708Echo = J1708Echo::Detect; // J1708Echo
+    bool replayLoop = false;                 // ReplayLoop
+    double replaySpeed = 1.0;                // ReplaySpeed; 0 unpaced
+    std::string record;                      // Record: a folder, empty for none
+    std::string folder;                      // relative paths start here (the library's folder)
 };
 
 struct DeviceLinks {
@@ -35,9 +36,10 @@ struct DeviceLinks {
     std::function<std::unique_ptr<CanLink>()> attachCan;
     std::function<std::unique_ptr<J1708Link>()> attachJ1708;
     LinkError error;
-    // The log links inside `can`, for the hardware status; null when absent.
+    // The log links inside `can`, for the hardware status (and to start the
+    // replay when a client listens); null when absent.
     // They live as long as `can` does.
-    const ReplayLink* replay = nullptr;
+    ReplayLink* replay = nullptr;
     const RecordingLink* recorder = nullptr;
 };
 

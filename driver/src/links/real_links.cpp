@@ -71,7 +71,7 @@ std::unique_ptr<CanLink> makeRealCanLink(const std::string& value, int64_t bitra
     return nullptr;
 }
 
-std::unique_ptr<J1708Link> makeRealJ1708Link(const std::string& value, LinkError& error) {
+std::unique_ptr<J1708Link> makeRealJ1708Link(const std::string& value, J1708Echo echo, LinkError& error) {
     const KindAndTarget v = split(value);
     if (v.kind == "serial") {
         if (v.target.empty()) {
@@ -79,6 +79,7 @@ std::unique_ptr<J1708Link> makeRealJ1708Link(const std::string& value, LinkError
             return nullptr;
         }
         J1708SerialOptions options;
+        options.echo = echo;
         if (v.baud > 0)
             options.baud = v.baud;
         return std::make_unique<J1708SerialLink>(v.target, options);

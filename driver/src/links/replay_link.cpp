@@ -4,6 +4,7 @@
 
 #include <rp1210a/rp1210a.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -87,6 +88,34 @@ private:
     bool discarding_ = false;
 };
 
+// How much of a log is looked at before it is played: a file with no
+// candump line in it (a binary, a log of another format) is refused rather
+// than played as a silent bus.
+constexpr size_t kSniffBytes = 64 * 1024;
+
+bool hasCandumpLine(int fd) {
+    std::vector<char> head(kSniffBytes);
+    ssize_t n;
+    do
+        n = ::pread(fd, head.data(), head.size(), 0);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0)
+        return false;
+    std::string_view text(head.data(), static_cast<size_t>(n));
+    // A line cut off at the end of a full buffer is not judged.
+    if (static_cast<size_t>(n) == head.size())
+        text = text.substr(0, text.rfind('\n') == std::string_view::npos ? 0 : text.rfind('\n'));
+    while (!text.empty()) {
+        const size_t end = std::min(text.find('\n'), text.size());
+        const candump::LineKind kind = candump::parseLine(text.substr(0, end)).kind;
+        if (kind == candump::LineKind::Frame || kind == candump::LineKind::CanFd ||
+            kind == candump::LineKind::Remote)
+            return true;
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return false;
+}
+
 LinkError refuse(const std::string& path, const std::string& why) {
     // The path last, so a text cut short for RP1210_GetErrorMsg keeps its end.
     return {ERR_HARDWARE_NOT_RESPONDING, "cannot play the CAN log (" + why + "): " + path};
@@ -114,6 +143,10 @@ LinkError ReplayLink::open(FrameHandler onFrame, StateHandler) {
         ::close(fd);
         return refuse(options_.path, "not a regular file");
     }
+    if (!hasCandumpLine(fd)) {
+        ::close(fd);
+        return {ERR_HARDWARE_NOT_RESPONDING, options_.path + ": no candump lines in its first 64 KiB"};
+    }
     onFrame_ = std::move(onFrame);
     skippedLines_ = 0;
     framesPlayed_ = 0;
@@ -122,13 +155,32 @@ LinkError ReplayLink::open(FrameHandler onFrame, StateHandler) {
         std::lock_guard lock(mutex_);
         stopping_ = false;
         running_ = true;
+        started_ = !options_.waitForStart;
     }
-    const Micros start = clock_.now();
-    player_ = std::thread([this, fd, start] {
-        play(fd, start);
+    player_ = std::thread([this, fd] {
+        play(fd);
         ::close(fd);
     });
     return {};
+}
+
+void ReplayLink::start() {
+    {
+        std::lock_guard lock(mutex_);
+        if (started_)
+            return;
+        started_ = true;
+    }
+    wake_.notify_all();
+}
+
+bool ReplayLink::awaitStart() {
+    std::unique_lock lock(mutex_);
+    while (!started_ && !stopping_) {
+        acknowledgeRequests(requests_);
+        wake_.wait(lock, [&] { return started_ || stopping_ || requests_ != handled_; });
+    }
+    return !stopping_;
 }
 
 void ReplayLink::close() {
@@ -179,8 +231,11 @@ bool ReplayLink::sleepUntil(Micros due) {
     }
 }
 
-void ReplayLink::play(int fd, Micros start) {
+void ReplayLink::play(int fd) {
     constexpr Micros kMinLoopGap = 1 * kMicrosPerMs;
+    if (!awaitStart())
+        return;
+    const Micros start = clock_.now();
     const bool paced = options_.speed > 0;
     LineReader reader(fd);
     bool anchored = false;

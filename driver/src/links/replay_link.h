@@ -21,6 +21,8 @@ struct ReplayOptions {
     bool loop = false;      // start again from the top when the log ends
     double speed = 1.0;     // 2.0 plays twice as fast; 0 plays as fast as possible, unpaced
     Clock* clock = nullptr; // systemClock() when null
+    // Hold the first frame until start(): the bus begins when someone listens.
+    bool waitForStart = false;
 };
 
 class ReplayLink final : public CanLink {
@@ -28,9 +30,13 @@ public:
     explicit ReplayLink(ReplayOptions options);
     ~ReplayLink() override;
 
-    // Refuses a missing or unreadable log, or one that is not a regular file,
-    // with a text naming the file. The log's first frame is due at once.
+    // Refuses a missing or unreadable log, one that is not a regular file, or
+    // one with no candump line in its first 64 KiB, with a text naming the
+    // file. The log's first frame is due at once, or at start() when the
+    // link waits for it.
     LinkError open(FrameHandler onFrame, StateHandler onState) override;
+    // Lets a link that waits for it begin playing now; later calls do nothing.
+    void start();
     void close() override;
     int send(const CanFrame& frame) override;
     BusState busState() const override { return BusState::ErrorActive; }
@@ -52,7 +58,9 @@ public:
     void catchUp();
 
 private:
-    void play(int fd, Micros start);
+    void play(int fd);
+    // Waits for start() or a close, answering catchUp() meanwhile. False on close.
+    bool awaitStart();
     // Waits until `due` on the clock, a close, or a catchUp(). False on close.
     bool sleepUntil(Micros due);
     void acknowledgeRequests(uint64_t seen);
@@ -67,6 +75,7 @@ private:
     std::condition_variable acknowledged_;
     bool stopping_ = false;
     bool running_ = false;
+    bool started_ = false;
     uint64_t requests_ = 0;
     uint64_t handled_ = 0;
 

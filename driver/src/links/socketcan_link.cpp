@@ -102,10 +102,12 @@ LinkError SocketCanLink::openSocket() {
 }
 
 void SocketCanLink::configureSocket() {
-    // Our own frames are not looped back: the driver's echo rule decides who
-    // sees them. On a socketpair these options fail, which is fine.
+    // Our own frames do not come back to this socket: the driver's echo rule
+    // decides who of its clients sees them. The kernel's local loopback stays
+    // on, so other programs on the host (candump) see our frames as the bus
+    // does; without it a vcan interface would carry them to nobody. On a
+    // socketpair this option fails, which is fine.
     const int off = 0;
-    ::setsockopt(fd_.get(), SOL_CAN_RAW, CAN_RAW_LOOPBACK, &off, sizeof off);
     ::setsockopt(fd_.get(), SOL_CAN_RAW, CAN_RAW_RECV_OWN_MSGS, &off, sizeof off);
     const can_err_mask_t errors = CAN_ERR_CRTL | CAN_ERR_BUSOFF | CAN_ERR_RESTARTED | CAN_ERR_TX_TIMEOUT;
     ::setsockopt(fd_.get(), SOL_CAN_RAW, CAN_RAW_ERR_FILTER, &errors, sizeof errors);
