@@ -131,9 +131,26 @@ DeviceStack::~DeviceStack() {
 
 namespace {
 
+// Why the device's BAMPacketGap cannot be used, or empty when it can.
+std::string bamGapError(const DeviceEntry& entry) {
+    constexpr int kMinMs = int(j1939::timeout::kBamGapMin / kMicrosPerMs);
+    constexpr int kMaxMs = int(j1939::timeout::kBamGapMax / kMicrosPerMs);
+    if (entry.bamPacketGapMs >= kMinMs && entry.bamPacketGapMs <= kMaxMs)
+        return {};
+    const std::string value =
+        entry.bamPacketGapMs < 0 ? "not a number" : std::to_string(entry.bamPacketGapMs);
+    return "BAMPacketGap of device " + std::to_string(entry.id) + " is " + value + ": it must be " +
+           std::to_string(kMinMs) + " to " + std::to_string(kMaxMs) + " ms";
+}
+
 // Builds the device's links, its J1939 node and, when asked, the vehicle.
-// Returns nullptr and the error when a link does not open.
+// Returns nullptr and the error when a setting is unusable or a link does
+// not open.
 std::shared_ptr<DeviceStack> makeStack(int deviceId, const DeviceEntry& entry, LinkError& error) {
+    if (std::string why = bamGapError(entry); !why.empty()) {
+        error = {ERR_INVALID_DEVICE, std::move(why)};
+        return nullptr;
+    }
     auto stack = std::make_shared<DeviceStack>();
     DeviceStack* s = stack.get();
     s->links = makeDeviceLinks(deviceId, entry.links, systemClock());
@@ -170,7 +187,10 @@ std::shared_ptr<DeviceStack> makeStack(int deviceId, const DeviceEntry& entry, L
             }
         }
     };
-    s->j1939 = std::make_unique<J1939Node>(std::move(s->links.can), systemClock(), std::move(hooks));
+    j1939::EngineOptions options;
+    options.bamPacketGap = Micros{entry.bamPacketGapMs} * kMicrosPerMs;
+    s->j1939 = std::make_unique<J1939Node>(std::move(s->links.can), systemClock(), std::move(hooks),
+                                           std::move(options));
     if (LinkError e = s->j1939->open()) {
         error = e;
         return nullptr;
