@@ -172,10 +172,12 @@ private slots:
         for (int i = 0; i < 22; ++i)
             first22 << QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
         const QString echoed = QStringLiteral("RXJ1939  \\d{8}  18FF42F9    ") + first22.join("  ") + "\r\n";
-        QTRY_VERIFY_WITH_TIMEOUT(received(echoed), 5000);
-        // The VIN answer, by BAM from the engine: "1ZT..." and on.
+        // The VIN answer, by RTS/CTS from the engine to F9: "1ZT..." and on.
+        // It is done long before the 100-byte BAM, so it is looked for first,
+        // while it is still among the lines the window keeps.
         QTRY_VERIFY_WITH_TIMEOUT(
             received(QStringLiteral("RXJ1939  \\d{8}  18FEEC00    31  5A  54  54  52  56  4B")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(received(echoed), 5000);
         QCOMPARE(receivedText().count(QRegularExpression(echoed)), 1);
         clickItem(transmit, res::IDC_TX_START); // Stop
     }

@@ -74,7 +74,8 @@ bool Engine::sendable(const OutgoingMessage& m) {
         return false;
     if (m.data.size() <= kMaxSingleFrame)
         return m.source != kNullAddress || m.pgn == pgn::kAddressClaimed || (m.pgn & ~0xFFu) == pgn::kRequest;
-    return m.source != kNullAddress && !(isPdu1(m.pgn) && m.destination == kNullAddress);
+    const bool toDestination = isPdu1(m.pgn) || m.peerToPeer;
+    return m.source != kNullAddress && !(toDestination && m.destination == kNullAddress);
 }
 
 // Whether a single frame of this PGN reaches the clients as a message.
@@ -131,7 +132,9 @@ int Engine::send(const OutgoingMessage& message) {
     m.pgn = isPdu1(message.pgn) ? message.pgn & ~0xFFu : message.pgn;
     m.priority = message.priority & 0x7;
     m.source = message.source;
-    m.destination = isPdu1(message.pgn) ? message.destination : kGlobalAddress;
+    const bool toDestination =
+        isPdu1(message.pgn) || (message.peerToPeer && message.data.size() > kMaxSingleFrame);
+    m.destination = toDestination ? message.destination : kGlobalAddress;
     m.data.assign(message.data.begin(), message.data.end());
     m.origin = message.origin;
     m.timestamp = clock_.now();
