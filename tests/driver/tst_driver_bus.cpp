@@ -529,7 +529,7 @@ private slots:
         const int16_t a = api.open(102, "J1939");
         const int16_t b = api.open(102, "J1939");
         Bytes low = {0x90, 0x01, 0, 0, 0, 0, 0, 0, 0, 0};
-        Bytes high = {0x90, 0x02, 0, 0, 0, 0, 0, 0, 0x80, 0};
+        Bytes high = {0x90, 0x02, 0, 0, 0, 0, 0, 0, 0x70, 0}; // not arbitrary address capable
         QCOMPARE(api.cmd(RP1210_Protect_J1939_Address, a, low), int16_t(0));
         QCOMPARE(api.cmd(RP1210_Protect_J1939_Address, b, high), int16_t(ERR_ADDRESS_CLAIM_FAILED));
         QCOMPARE(api.disconnect(a), int16_t(0));
@@ -541,6 +541,21 @@ private slots:
         QCOMPARE(api.statusBytes(c)[9], uint8_t(1));
         api.disconnect(b);
         api.disconnect(c);
+    }
+
+    // A client whose NAME is arbitrary address capable moves to a free address
+    // when its own is taken; the hardware status shows where it went.
+    void arbitraryAddressCapableClientMoves() {
+        const int16_t a = api.open(102, "J1939");
+        const int16_t b = api.open(102, "J1939");
+        QCOMPARE(api.cmd(RP1210_Protect_J1939_Address, a, {0x90, 0x02, 0, 0, 0, 0, 0, 0, 0x80, 0}),
+                 int16_t(0));
+        QCOMPARE(api.cmd(RP1210_Protect_J1939_Address, b, {0x90, 0x01, 0, 0, 0, 0, 0, 0, 0, 0}), int16_t(0));
+        QCOMPARE(api.statusBytes(a)[8], uint8_t(0x80));
+        QTRY_COMPARE(api.statusBytes(a)[9], uint8_t(1));
+        QCOMPARE(api.statusBytes(b)[8], uint8_t(0x90));
+        api.disconnect(a);
+        api.disconnect(b);
     }
     // A non-blocking read on an empty queue waits (its first time at most
     // 1 ms, back-to-back polls up to the ini's bound) so a polling reader does

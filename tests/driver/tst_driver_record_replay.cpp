@@ -211,16 +211,21 @@ private slots:
         api.unload();
     }
 
-    // The connect is refused and the error text of its code names the path.
-    void refusedConnectNamesThePath_data() {
+    // The connect is refused and the error text of its code names the cause.
+    void refusedConnectSaysWhy_data() {
         QTest::addColumn<QByteArray>("keys");
+        QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("named");
-        QTest::newRow("missing log") << QByteArray("CAN=replay:missing.log") << QByteArray("/missing.log");
-        QTest::newRow("missing folder")
-            << QByteArray("Record=no/such/folder") << QByteArray("/no/such/folder");
+        QTest::newRow("missing log") << QByteArray("CAN=replay:missing.log")
+                                     << int(ERR_HARDWARE_NOT_RESPONDING) << QByteArray("/missing.log");
+        QTest::newRow("missing folder") << QByteArray("Record=no/such/folder")
+                                        << int(ERR_HARDWARE_NOT_RESPONDING) << QByteArray("/no/such/folder");
+        QTest::newRow("BAM gap below 50 ms") << QByteArray("BAMPacketGap=30") << int(ERR_INVALID_DEVICE)
+                                             << QByteArray("is 30: it must be 50 to 200 ms");
     }
-    void refusedConnectNamesThePath() {
+    void refusedConnectSaysWhy() {
         QFETCH(QByteArray, keys);
+        QFETCH(int, code);
         QFETCH(QByteArray, named);
         const std::string ini =
             "[VendorInformation]\nDevices=7\nProtocols=3\n[DeviceInformation7]\nDeviceID=7\n" +
@@ -229,7 +234,7 @@ private slots:
         DriverApi api;
         QVERIFY(api.load(library.path));
         const int16_t result = api.connect(nullptr, 7, "J1939", 0, 0, 0);
-        QCOMPARE(result, int16_t(ERR_HARDWARE_NOT_RESPONDING));
+        QCOMPARE(result, int16_t(code));
         char text[RP1210_ERROR_TEXT_SIZE] = {};
         QCOMPARE(api.errorMsg(result, text), int16_t(0));
         QVERIFY2(QByteArray(text).contains(named), text);

@@ -271,7 +271,7 @@ private slots:
     void claimAgainstTheEngine_data() {
         QTest::addColumn<quint64>("name");
         QTest::addColumn<int>("expected");
-        QTest::newRow("higher NAME fails") << quint64(0x8000000000000001ULL) << int(ERR_ADDRESS_CLAIM_FAILED);
+        QTest::newRow("higher NAME fails") << quint64(0x7000000000000001ULL) << int(ERR_ADDRESS_CLAIM_FAILED);
         QTest::newRow("equal NAME fails") << quint64(kEngineName) << int(ERR_ADDRESS_CLAIM_FAILED);
         QTest::newRow("lower NAME wins") << quint64(0x0000810001600001ULL) << 0;
     }

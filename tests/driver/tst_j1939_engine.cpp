@@ -197,7 +197,10 @@ private slots:
     // One engine against a peer played by the script. Steps:
     //   claim OWNER ADDRESS NAME | state OWNER STATE | usable OWNER 0/1
     //   send OWNER SOURCE DESTINATION SIZE [RESULT]   (PGN 0xAB00)
-    //   in FRAME | out FRAME | skip N | none | wait MS | done RESULT | got SIZE
+    //   in FRAME | out FRAME | skip N | none | wait MS | done RESULT
+    //   got SIZE [FIRST BYTES...] | address OWNER ADDRESS
+    //   back N   (the next N frames out reach the wire and are handed back;
+    //             rows named "...on the wire" have the owner do that)
     void script_data() {
         QTest::addColumn<QString>("script");
         const QString rts10 = "in 18EC8180#10 0A 00 02 02 00 AB 00;";
@@ -220,7 +223,7 @@ private slots:
                                        "; done 142";
         QTest::newRow("CTS count and re-request")
             << "send 1 80 81 20; skip 1; in 18EC8081#11 01 01 FF FF 00 AB 00; skip 1; none;"
-               "in 18EC8081#11 05 02 FF FF 00 AB 00; skip 2; none; in 18EC8081#11 01 02 FF FF 00 AB 00;"
+               "in 18EC8081#11 02 02 FF FF 00 AB 00; skip 2; none; in 18EC8081#11 01 02 FF FF 00 AB 00;"
                "out 18EB8180#02 32 39 40 47 4E 55 5C; in 18EC8081#13 14 00 03 FF 00 AB 00; done 0";
         QTest::newRow("abort received mid-transfer")
             << "send 1 80 81 20; skip 1; in 18EC8081#11 01 01 FF FF 00 AB 00; skip 1;"
@@ -229,7 +232,23 @@ private slots:
             << "claim 1 80 2000000000000080; wait 250; skip 1; send 1 80 81 20; skip 1;"
                "in 18EC8081#11 01 01 FF FF 00 AB 00; skip 1; in 18EEFF80#01 00 00 00 00 00 00 10;"
                "out 18EEFFFE#80 00 00 00 00 00 00 20; done 153; wait 2000; none; state 1 3;"
-               "send 1 80 81 20 153; send 1 80 81 4; skip 1; done 0";
+               "send 1 80 81 20 153; send 1 80 81 4 153; none";
+        QTest::newRow("CTS asking for more than the RTS allows")
+            << "send 1 80 81 20; skip 1; in 18EC8081#11 04 01 FF FF 00 AB 00; out 18EC8180#FF FA FF FF FF 00 "
+               "AB 00;"
+               "done 145; none";
+        QTest::newRow("CTS and EoMA naming the destination in the PGN")
+            << "send 1 80 81 10; skip 1; in 18EC8081#11 02 01 FF FF 81 AB 00; skip 2;"
+               "in 18EC8081#13 0A 00 02 FF 81 AB 00; done 0";
+        QTest::newRow("T3 runs from the last packet on the wire")
+            << "send 1 80 81 20; back 1; in 18EC8081#11 03 01 FF FF 00 AB 00; wait 1000; back 3; wait 1249; "
+               "none;"
+               "wait 1; out " +
+                   abort3 + "; done 142";
+        QTest::newRow("BAM gap between frames on the wire")
+            << "send 1 80 FF 10; wait 100; back 1; wait 49; none; wait 1; out 18EBFF80#01 01 08 0F 16 1D 24 "
+               "2B;"
+               "wait 249; none; wait 1; out 18EBFF80#02 32 39 40 FF FF FF FF; done 0";
 
         // Receiving at 0x81 from 0x80.
         QTest::newRow("answered byte for byte")
@@ -259,6 +278,31 @@ private slots:
                    "4 5 6 7;" +
                    "in 18EB8182#02 8 9 FF FF FF FF FF; out 18EC8281#13 09 00 02 FF 00 AB 00; got 9;" +
                    "in 18EB8180#02 8 9 10 FF FF FF FF; out 18EC8081#13 0A 00 02 FF 00 AB 00; got 10";
+        QTest::newRow("repeated RTS starts the transfer again")
+            << mine + rts10 + "skip 1; in 18EB8180#01 1 2 3 4 5 6 7;" + rts10 +
+                   "out 18EC8081#11 02 01 FF FF 00 AB 00; in 18EB8180#01 1 2 3 4 5 6 7;"
+                   "in 18EB8180#02 8 9 10 FF FF FF FF; out 18EC8081#13 0A 00 02 FF 00 AB 00; got 10; wait "
+                   "2000; none";
+        QTest::newRow("PGN naming the destination")
+            << mine + "in 18EC8180#10 0A 00 02 02 81 AB 00; out 18EC8081#11 02 01 FF FF 00 AB 00;" +
+                   "in 18EB8180#01 1 2 3 4 5 6 7; in 18EB8180#02 8 9 10 FF FF FF FF;" +
+                   "out 18EC8081#13 0A 00 02 FF 00 AB 00; got 10";
+        QTest::newRow("packet count disagreeing with the size")
+            << mine + "in 18EC8180#10 0A 00 05 02 00 AB 00; out 18EC8081#11 02 01 FF FF 00 AB 00;" +
+                   "in 18EB8180#01 1 2 3 4 5 6 7; in 18EB8180#02 8 9 10 FF FF FF FF;" +
+                   "out 18EC8081#13 0A 00 02 FF 00 AB 00; got 10";
+        QTest::newRow("duplicate packet kept once")
+            << mine + rts20 + "skip 1; in 18EB8180#01 1 2 3 4 5 6 7; in 18EB8180#02 8 9 A B C D E;" +
+                   "in 18EB8180#02 FF FF FF FF FF FF FF; none; in 18EB8180#03 F 10 11 12 13 14 FF;" +
+                   "out 18EC8081#13 14 00 03 FF 00 AB 00; got 20 1 2 3 4 5 6 7 8 9 A B C D E F";
+        QTest::newRow("null and global addresses take no part in transfers")
+            << mine + "in 18EC81FE#10 0A 00 02 02 00 AB 00; in 18EC81FF#10 0A 00 02 02 00 AB 00; none;" +
+                   "send 1 FF 81 4 144; send 1 FE 81 4 144; send 1 FE 81 20 144; send 1 80 FE 20 144; none";
+        QTest::newRow("lost address goes silent")
+            << mine + "wait 250;" + rts10 + "skip 1; in 18EEFF81#01 00 00 00 00 00 00 10;" +
+                   "out 18EEFFFE#81 00 00 00 00 00 00 20; in 18EB8180#01 1 2 3 4 5 6 7;" +
+                   "in 18EB8180#02 8 9 10 FF FF FF FF; wait 2000; none; send 1 81 80 4 153; send 1 81 80 20 "
+                   "153; none";
         QTest::newRow("1786 bytes refused")
             << mine + "in 18EC8180#10 FA 06 FF FF 00 AB 00;" + "out 18EC8081#FF 09 FF FF FF 00 AB 00; none";
 
@@ -281,6 +325,13 @@ private slots:
             << "claim 1 81 2000000000000081; skip 1; in 18EEFF81#01 00 00 00 00 00 00 20;"
                "out 18EEFFFE#81 00 00 00 00 00 00 20; state 1 4; in 18EAFFF9#00 EE 00; wait 99; none; wait 1;"
                "out 18EEFFFE#81 00 00 00 00 00 00 20";
+        QTest::newRow("arbitrary address capable NAME moves on")
+            << "claim 1 80 A000000000000080; skip 1; wait 250; in 18EEFF80#01 00 00 00 00 00 00 10;"
+               "out 18EEFF81#80 00 00 00 00 00 00 A0; state 1 1; address 1 81; wait 250; state 1 2;"
+               "send 1 80 82 4 153; none";
+        QTest::newRow("NAME changed on a held address")
+            << "claim 1 81 2000000000000081; skip 1; wait 250; claim 1 81 2000000000000091;"
+               "out 18EEFF81#91 00 00 00 00 00 00 20; state 1 2; none";
         QTest::newRow("new address gives up the old")
             << "claim 1 81 2000000000000081; claim 1 82 2000000000000081; skip 2; in 18EA81F9#00 EE 00; none;"
                "in 18EC8180#10 0A 00 02 02 00 AB 00; none";
@@ -291,6 +342,7 @@ private slots:
         bus.autoPump = false;
         EngineOptions options;
         options.random = [] { return 100u; };
+        options.ownerLoopsFramesBack = QByteArray(QTest::currentDataTag()).endsWith("on the wire");
         Node& node = bus.add(options);
         Engine& e = *node.engine;
         Token origin = 0;
@@ -323,6 +375,16 @@ private slots:
                 e.onFrame(f);
             } else if (verb == "out") {
                 QCOMPARE(nextOut(), frameText(parseFrame(arg)));
+            } else if (verb == "back") {
+                for (int i = 0; i < a[0].toInt(); ++i) {
+                    QVERIFY(!bus.wire.empty());
+                    CanFrame f = bus.wire.front().second;
+                    bus.wire.pop_front();
+                    f.timestamp = bus.clock.now();
+                    e.onOwnFrame(f);
+                }
+            } else if (verb == "address") {
+                QCOMPARE(int(e.claimedAddress(num(0))), int(num(1)));
             } else if (verb == "skip") {
                 for (int i = 0; i < a[0].toInt(); ++i)
                     QVERIFY(nextOut() != "(nothing)");
@@ -340,6 +402,8 @@ private slots:
                                  [](const Message& m) { return m.origin == 0 && m.pgn == 0xAB00; });
                 QVERIFY(it != node.delivered.end());
                 QCOMPARE(it->data.size(), std::size_t(a[0].toInt()));
+                for (int i = 1; i < a.size(); ++i)
+                    QCOMPARE(int(it->data[std::size_t(i - 1)]), int(num(i)));
                 node.delivered.erase(it);
             } else {
                 QFAIL(qPrintable("unknown step " + step));
@@ -409,6 +473,21 @@ private slots:
             }
             QCOMPARE(seen, expected);
         }
+    }
+
+    // Two nodes that cannot claim answer one Request at different moments.
+    void cannotClaimDelaysDiffer() {
+        Bus bus;
+        Node& a = bus.add();
+        Node& b = bus.add();
+        bus.wait(1000);
+        a.engine->claim(1, kNullAddress, 0x2000000000000081);
+        b.engine->claim(1, kNullAddress, 0x2000000000000082);
+        const CanFrame request = parseFrame("18EAFFF9#00 EE 00");
+        a.engine->onFrame(request);
+        b.engine->onFrame(request);
+        QVERIFY(a.engine->nextDeadline() != kNoDeadline);
+        QVERIFY(a.engine->nextDeadline() != b.engine->nextDeadline());
     }
 
     void sixteenAddresses() {

@@ -111,8 +111,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(engine.pendingSendCount() <= options.maxPendingSends);
     }
 
-    // With the bus silent, every timer runs out and every send ends.
-    for (int i = 0; i < 2000 && engine.nextDeadline() != kNoDeadline; ++i) {
+    // With the bus silent, every timer runs out and every send ends: each
+    // pending send takes at most one poll per packet and one for its end,
+    // each receive and claim a few.
+    const std::size_t maxPolls =
+        options.maxPendingSends * (packetCount(kMaxTransport) + 2) + options.maxReceiveSessions + 100;
+    for (std::size_t i = 0; i < maxPolls && engine.nextDeadline() != kNoDeadline; ++i) {
         clock.set(engine.nextDeadline());
         engine.poll();
         sent.clear();

@@ -1,5 +1,6 @@
-// The client layer: clients with their receive queues and filters, the
-// devices they share, and the adapter that hands out client ids.
+// The client layer's front: the adapter that hands out client ids and
+// carries out the RP1210A calls on clients (client.h) of devices
+// (device_stack.h).
 //
 // A device, while it has clients, has a DeviceStack: its links (made from
 // the ini keys), the J1708 and J1850 clients, the J1939 node (engine, outbox,
@@ -23,12 +24,9 @@
 // No call into a link is made while a bus, node or client mutex is held.
 #pragma once
 
-#include "clients/empty_read_wait.h"
-#include "clients/j1939_node.h"
-#include "clients/messages.h"
+#include "clients/client.h"
+#include "clients/device_stack.h"
 #include "config/device_nodes.h"
-#include "links/link_factory.h"
-#include "support/clock.h"
 
 #include <array>
 #include <atomic>
@@ -45,111 +43,7 @@
 namespace zt {
 
 constexpr int kMaxClients = 64;
-constexpr std::size_t kQueueMessages = 8192;
-constexpr std::size_t kQueueBytesDefault = 8u * 1024u * 1024u;
-constexpr std::size_t kMaxJ1939Filters = 1024;
 constexpr int kStatusSize = 41;
-
-enum class FilterMode : uint8_t { PassAll = 0, DiscardAll = 1, Selected = 2 };
-
-struct J1939Filter {
-    uint8_t flags = 0;
-    uint32_t pgn = 0;
-    uint8_t priority = 0;
-    uint8_t source = 0;
-    uint8_t destination = 0;
-
-    bool matches(const MessageInfo& m) const;
-    bool operator==(const J1939Filter&) const = default;
-};
-
-// Parses one 7-byte filter record: flags, PGN (least significant first),
-// priority, source, destination.
-J1939Filter parseJ1939Filter(const uint8_t* record);
-
-struct Device;
-struct DeviceStack;
-
-struct Client {
-    Client(int16_t id, Protocol protocol, Device& device, std::shared_ptr<DeviceStack> stack,
-           std::size_t maxBytes, j1939::Token token)
-        : id(id), protocol(protocol), device(device), stack(std::move(stack)), maxBytes(maxBytes),
-          token(token) {}
-
-    const int16_t id;
-    const Protocol protocol;
-    Device& device;
-    const std::shared_ptr<DeviceStack> stack;
-    const std::size_t maxBytes;
-    // The J1939 claim owner; the origins of its sends carry it in their high
-    // 32 bits, so the echo rule knows a client's own messages.
-    const j1939::Token token;
-
-    bool onBus = false;   // guarded by the protocol's bus (or the J1939 node's) mutex
-    uint32_t sendSeq = 0; // guarded by the J1939 node's mutex
-
-    std::mutex m;
-    std::condition_variable readable;
-    std::condition_variable statusChanged;
-    // Everything below is guarded by m.
-    bool connected = true;
-    bool receiveOn = true;
-    bool echoOn = false;
-    FilterMode mode = FilterMode::DiscardAll;
-    std::vector<J1939Filter> j1939Filters;
-    std::array<bool, 256> mids{};
-    std::deque<SharedMessage> queue;
-    std::size_t queuedBytes = 0;
-    uint32_t queued = 0;
-    std::atomic<uint64_t> arrivals{0}; // written under m; a spinning reader peeks without it
-    uint32_t overflowed = 0;
-    uint32_t tooLong = 0;
-    bool overflowPending = false;
-    int blockedReaders = 0;  // blocking reads, and non-blocking ones in their empty-read wait
-    EmptyReadWait emptyRead; // how long a non-blocking read waits for a message
-    int statusWaiters = 0;
-    uint64_t version = 0; // bumped on every change the status shows
-
-    // Offers a message carried by the bus; own is true for the client's own
-    // transmission. Takes m.
-    void offer(const SharedMessage& message, bool own);
-    void touch();                               // m held
-    bool passes(const MessageInfo& info) const; // m held
-    bool owns(j1939::Token origin) const { return origin != 0 && (origin >> 32) == (token >> 32); }
-};
-
-// The clients of one protocol on a device whose messages travel whole.
-struct MessageBus {
-    std::mutex m;
-    std::vector<std::shared_ptr<Client>> clients; // guarded by m
-    // Stamps the message and offers it to every client; m held.
-    void carry(MessagePtr message, const Client* sender);
-};
-
-struct DeviceStack {
-    DeviceLinks links;
-    MessageBus j1708;
-    MessageBus j1850;
-    std::mutex j1708Send;
-    // Guarded by the J1939 node's mutex.
-    std::vector<std::shared_ptr<Client>> j1939Clients;
-    std::map<j1939::Token, int> awaitedSends; // origin -> result, -1 while under way
-    std::unique_ptr<J1939Node> j1939;
-    std::unique_ptr<DeviceNodes> vehicle; // declared last: stops first
-
-    ~DeviceStack();
-};
-
-struct Device {
-    explicit Device(int id) : id(id) {}
-
-    const int id;
-    // Guarded by Adapter::m_.
-    std::string description;
-    int clientCount = 0;
-    int perProtocol[4] = {0, 0, 0, 0};
-    std::shared_ptr<DeviceStack> stack; // while the device has clients
-};
 
 class Adapter {
 public:

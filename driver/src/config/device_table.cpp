@@ -183,6 +183,10 @@ DeviceTable parseDeviceTable(const std::string& text) {
             d.links.paced = yes(k->second);
         d.namesCan = keys.contains("can");
         d.namesJ1708 = keys.contains("j1708");
+        if (auto k = keys.find("bampacketgap"); k != keys.end()) {
+            const auto gap = numberList(k->second);
+            d.bamPacketGapMs = gap.size() == 1 ? gap[0] : -1;
+        }
         if (auto k = keys.find("canbitrate"); k != keys.end()) {
             const auto rate = numberList(k->second);
             if (rate.size() == 1 && rate[0] >= 10000 && rate[0] <= 1000000)

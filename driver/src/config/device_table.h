@@ -20,8 +20,12 @@ struct DeviceEntry {
     Simulation simulation = Simulation::None;
     LinkSettings links;                               // CAN, CANBitrate, Paced, J1708
     bool protocols[4] = {false, false, false, false}; // indexed by Protocol
-    bool namesCan = false;                            // the section has a CAN key
-    bool namesJ1708 = false;                          // the section has a J1708 key
+    // BAMPacketGap: milliseconds between the packets of a BAM this device's
+    // J1939 engine sends; -1 when the value is not a number. Outside 50..200
+    // the device refuses to connect.
+    int bamPacketGapMs = 50;
+    bool namesCan = false;   // the section has a CAN key
+    bool namesJ1708 = false; // the section has a J1708 key
 
     bool supports(Protocol p) const { return protocols[static_cast<int>(p)]; }
 };

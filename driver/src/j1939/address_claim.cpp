@@ -1,11 +1,33 @@
 #include "j1939/address_claim.h"
 
+#include "j1939/transport.h"
+
 #include <algorithm>
 
 namespace zt::j1939 {
 
-AddressClaim::AddressClaim(Hooks hooks, std::function<uint32_t()> random)
-    : hooks_(std::move(hooks)), random_(std::move(random)) {}
+namespace {
+
+// Addresses an arbitrary address capable node picks from when it loses its own.
+constexpr uint8_t kFirstArbitrary = 128;
+constexpr uint8_t kLastArbitrary = 247;
+
+uint64_t mix(uint64_t x) {
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+} // namespace
+
+AddressClaim::AddressClaim(Engine& engine, std::function<uint32_t()> random)
+    : engine_(engine), random_(std::move(random)) {}
+
+// Nothing more goes out from the address for the engine's transfers.
+void AddressClaim::addressLost(uint8_t address) {
+    engine_.transport_->stopAddress(address);
+}
 
 AddressClaim::Entry* AddressClaim::find(Token owner) {
     auto it =
@@ -34,27 +56,75 @@ void AddressClaim::emitClaim(uint8_t source, uint64_t name, Token owner) {
     f.length = 8;
     for (int i = 0; i < 8; ++i)
         f.data[i] = uint8_t(name >> (8 * i));
-    hooks_.emit(f, owner);
+    engine_.emitClaimFrame(f, owner);
 }
 
 void AddressClaim::setState(Entry& e, ClaimState state) {
     e.state = state;
     if (state != ClaimState::Claiming)
         e.settleAt = kNoDeadline;
-    hooks_.changed({e.owner, e.address, e.name, state});
+    engine_.callbacks_.claimChanged({e.owner, e.address, e.name, state});
 }
 
-// Taken by a lower NAME: say so from the null address and stop using it.
-void AddressClaim::lose(Entry& e) {
+// Taken by a lower NAME: nothing more goes out from the address. An
+// arbitrary address capable node claims a free one instead; any other says
+// Cannot Claim from the null address.
+void AddressClaim::lose(Entry& e, Micros now) {
+    const uint8_t address = e.address;
+    const ClaimState after = e.state == ClaimState::Claimed ? ClaimState::Lost : ClaimState::Failed;
+    e.lostAddress = address;
+    heldElsewhere_.set(address);
+    if (name::arbitraryAddressCapable(e.name)) {
+        for (unsigned a = kFirstArbitrary; a <= kLastArbitrary; ++a) {
+            if (!heldElsewhere_[a] && !holderOf(uint8_t(a))) {
+                e.state = ClaimState::None;
+                addressLost(address);
+                startClaim(e, uint8_t(a), now);
+                return;
+            }
+        }
+    }
     emitClaim(kNullAddress, e.name, e.owner);
-    setState(e, e.state == ClaimState::Claimed ? ClaimState::Lost : ClaimState::Failed);
-    hooks_.lost(e.address);
+    setState(e, after);
+    addressLost(address);
+}
+
+// Claims `address` for an entry that holds none: Address Claimed, then the
+// wait, unless another owner of this engine holds the address with a lower
+// or equal NAME. False when the claim failed on the spot.
+bool AddressClaim::startClaim(Entry& e, uint8_t address, Micros now) {
+    e.address = address;
+    emitClaim(address, e.name, e.owner);
+    if (Entry* holder = holderOf(address)) {
+        if (holder->name <= e.name) {
+            // The holder stays: it defends the address, the newcomer cannot claim.
+            emitClaim(address, holder->name, holder->owner);
+            emitClaim(kNullAddress, e.name, e.owner);
+            setState(e, ClaimState::Failed);
+            return false;
+        }
+        lose(*holder, now);
+    }
+    e.settleAt = now + kClaimWait;
+    setState(e, ClaimState::Claiming);
+    return true;
+}
+
+uint32_t AddressClaim::cannotClaimDelayMs(Entry& e) {
+    if (random_)
+        return random_() % (kCannotClaimMaxDelayMs + 1);
+    e.randomState = mix(e.randomState);
+    return uint32_t(e.randomState % (kCannotClaimMaxDelayMs + 1));
 }
 
 ClaimState AddressClaim::claim(Token owner, uint8_t address, uint64_t name, Micros now) {
     if (Entry* mine = find(owner)) {
         if (active(*mine) && mine->address == address) {
-            mine->name = name;
+            // The address stays; other nodes learn the new NAME.
+            if (mine->name != name) {
+                mine->name = name;
+                emitClaim(address, name, owner);
+            }
             return mine->state;
         }
         release(owner);
@@ -64,30 +134,15 @@ ClaimState AddressClaim::claim(Token owner, uint8_t address, uint64_t name, Micr
     e.owner = owner;
     e.address = address;
     e.name = name;
-    if (address >= kNullAddress || std::size_t(activeCount) >= kMaxProtected) {
-        e.state = ClaimState::Failed;
-        entries_.push_back(e);
-        hooks_.changed({owner, address, name, ClaimState::Failed});
-        return ClaimState::Failed;
-    }
-    emitClaim(address, name, owner);
-    if (Entry* holder = holderOf(address)) {
-        if (holder->name <= name) {
-            // The holder stays: it defends the address, the newcomer cannot claim.
-            emitClaim(address, holder->name, holder->owner);
-            emitClaim(kNullAddress, name, owner);
-            e.state = ClaimState::Failed;
-            entries_.push_back(e);
-            hooks_.changed({owner, address, name, ClaimState::Failed});
-            return ClaimState::Failed;
-        }
-        lose(*holder);
-    }
-    e.state = ClaimState::Claiming;
-    e.settleAt = now + kClaimWait;
+    // Nodes that answer a Request at the same moment draw different delays.
+    e.randomState = mix(name ^ mix(uint64_t(now)));
     entries_.push_back(e);
-    hooks_.changed({owner, address, name, ClaimState::Claiming});
-    return ClaimState::Claiming;
+    Entry& mine = entries_.back();
+    if (address >= kNullAddress || std::size_t(activeCount) >= kMaxProtected)
+        setState(mine, ClaimState::Failed);
+    else
+        startClaim(mine, address, now);
+    return mine.state;
 }
 
 void AddressClaim::release(Token owner) {
@@ -110,23 +165,22 @@ bool AddressClaim::usable(Token owner) const {
                  (e->state == ClaimState::Claiming && usableAtOnce(e->address)));
 }
 
-bool AddressClaim::takeLostReport(Token owner, uint8_t source) {
-    Entry* e = find(owner);
-    if (!e || e->state != ClaimState::Lost || e->address != source || e->lostReported)
-        return false;
-    e->lostReported = true;
-    return true;
+bool AddressClaim::lostBy(Token owner, uint8_t source) const {
+    const Entry* e = find(owner);
+    return e && e->lostAddress == source && !(active(*e) && e->address == source);
 }
 
-void AddressClaim::onClaimed(uint8_t source, uint64_t name, Micros) {
-    if (source == kNullAddress)
+void AddressClaim::onClaimed(uint8_t source, uint64_t name, Micros now) {
+    if (source >= kNullAddress)
         return;
     Entry* e = holderOf(source);
-    if (!e)
+    if (!e) {
+        heldElsewhere_.set(source);
         return;
+    }
     // A lower NAME wins; on a tie the node already holding the address stays.
     if (name < e->name || (name == e->name && e->state == ClaimState::Claiming))
-        lose(*e);
+        lose(*e, now);
     else
         emitClaim(e->address, e->name, e->owner);
 }
@@ -138,8 +192,7 @@ void AddressClaim::onRequest(uint8_t destination, Micros now) {
                 emitClaim(e.address, e.name, e.owner);
         } else if (destination == kGlobalAddress && e.state != ClaimState::None &&
                    e.cannotClaimAt == kNoDeadline) {
-            const uint32_t delayMs = random_() % (kCannotClaimMaxDelayMs + 1);
-            e.cannotClaimAt = now + delayMs * kMicrosPerMs;
+            e.cannotClaimAt = now + cannotClaimDelayMs(e) * kMicrosPerMs;
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include "j1939/engine.h"
 
+#include <bitset>
 #include <functional>
 #include <vector>
 
@@ -13,16 +14,13 @@ namespace zt::j1939 {
 
 class AddressClaim {
 public:
-    struct Hooks {
-        // A claim frame and the owner it speaks for.
-        std::function<void(const CanFrame&, Token owner)> emit;
-        std::function<void(const ClaimEvent&)> changed;
-        std::function<void(uint8_t address)> lost; // an address this engine no longer protects
-    };
-
     static constexpr std::size_t kMaxProtected = 16;
 
-    AddressClaim(Hooks hooks, std::function<uint32_t()> random);
+    // Claim frames go out through the engine, state changes to its
+    // callbacks; a lost address ends the engine's transfers from it.
+    // `random` replaces each claim's own generator of Cannot Claim delays
+    // (for tests); empty, each claim seeds one from its NAME and the time.
+    AddressClaim(Engine& engine, std::function<uint32_t()> random);
 
     ClaimState claim(Token owner, uint8_t address, uint64_t name, Micros now);
     void release(Token owner);
@@ -31,8 +29,9 @@ public:
     bool usable(Token owner) const;
     // Claiming or Claimed by one of the owners.
     bool protects(uint8_t address) const;
-    // True once, for the owner's first send from the address it lost.
-    bool takeLostReport(Token owner, uint8_t source);
+    // True when the owner lost `source` (taken by another node, or left
+    // for another address): nothing may be sent from it for that owner.
+    bool lostBy(Token owner, uint8_t source) const;
 
     // Address Claimed or Cannot Claim from another node.
     void onClaimed(uint8_t source, uint64_t name, Micros now);
@@ -50,7 +49,8 @@ private:
         ClaimState state = ClaimState::None;
         Micros settleAt = kNoDeadline;
         Micros cannotClaimAt = kNoDeadline; // a delayed answer to a Request
-        bool lostReported = false;
+        uint8_t lostAddress = kNullAddress; // the address last taken from it
+        uint64_t randomState = 0;           // its Cannot Claim delays
     };
 
     static bool active(const Entry& e) {
@@ -61,11 +61,16 @@ private:
     Entry* holderOf(uint8_t address);
     void emitClaim(uint8_t source, uint64_t name, Token owner);
     void setState(Entry& e, ClaimState state);
-    void lose(Entry& e);
+    void lose(Entry& e, Micros now);
+    bool startClaim(Entry& e, uint8_t address, Micros now);
+    uint32_t cannotClaimDelayMs(Entry& e);
 
-    Hooks hooks_;
+    void addressLost(uint8_t address);
+
+    Engine& engine_;
     std::function<uint32_t()> random_;
     std::vector<Entry> entries_;
+    std::bitset<256> heldElsewhere_; // addresses other nodes have claimed
 };
 
 } // namespace zt::j1939

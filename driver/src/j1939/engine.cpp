@@ -10,16 +10,6 @@ namespace zt::j1939 {
 
 namespace {
 
-// A small fixed-seed generator, so runs repeat and no clock is read.
-std::function<uint32_t()> defaultRandom() {
-    return [state = uint32_t(0x2545F491)]() mutable {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    };
-}
-
 uint64_t nameAt(std::span<const uint8_t> d) {
     uint64_t name = 0;
     for (int i = 7; i >= 0; --i)
@@ -43,36 +33,29 @@ Message singleFrameMessage(const CanFrame& frame, const FrameId& id, Token origi
 
 Engine::Engine(const Clock& clock, EngineCallbacks callbacks, EngineOptions options)
     : clock_(clock), callbacks_(std::move(callbacks)), options_(std::move(options)) {
-    if (!options_.random)
-        options_.random = defaultRandom();
     options_.ctsWindow = std::max<uint8_t>(options_.ctsWindow, 1);
     options_.rtsMaxPackets = std::max<uint8_t>(options_.rtsMaxPackets, 1);
-    const auto stamped = [this](const CanFrame& frame) {
-        CanFrame f = frame;
-        f.timestamp = clock_.now();
-        return f;
-    };
-    transport_ = std::make_unique<Transport>(
-        Transport::Hooks{[this, stamped](const CanFrame& frame) {
-                             const CanFrame f = stamped(frame);
-                             callbacks_.transmit(f);
-                             if (!options_.ownerLoopsFramesBack)
-                                 loopback_.push_back(f);
-                         },
-                         [this](Message&& m) { callbacks_.deliver(m); },
-                         [this](const SendCompletion& c) { callbacks_.sendDone(c); },
-                         [this](uint8_t address) { return claims_->protects(address); }},
-        options_);
-    claims_ = std::make_unique<AddressClaim>(
-        AddressClaim::Hooks{[this, stamped](const CanFrame& frame, Token owner) {
-                                const CanFrame f = stamped(frame);
-                                callbacks_.transmit(f);
-                                if (options_.deliverClaimFrames)
-                                    callbacks_.deliver(singleFrameMessage(f, decodeId(f.id), owner));
-                            },
-                            [this](const ClaimEvent& e) { callbacks_.claimChanged(e); },
-                            [this](uint8_t address) { transport_->stopAddress(address); }},
-        options_.random);
+    transport_ = std::make_unique<Transport>(*this, options_);
+    claims_ = std::make_unique<AddressClaim>(*this, options_.random);
+}
+
+// To the link; back into the transport at once unless the owner reports it
+// from the wire.
+void Engine::emitTransportFrame(const CanFrame& frame) {
+    CanFrame f = frame;
+    f.timestamp = clock_.now();
+    callbacks_.transmit(f);
+    if (!options_.ownerLoopsFramesBack)
+        loopback_.push_back(f);
+}
+
+// To the link, and to the clients for the claim owner's echo.
+void Engine::emitClaimFrame(const CanFrame& frame, Token owner) {
+    CanFrame f = frame;
+    f.timestamp = clock_.now();
+    callbacks_.transmit(f);
+    if (options_.deliverClaimFrames)
+        callbacks_.deliver(singleFrameMessage(f, decodeId(f.id), owner));
 }
 
 Engine::~Engine() = default;
@@ -80,8 +63,19 @@ Engine::~Engine() = default;
 void Engine::onFrame(const CanFrame& frame) {
     if (!frame.extended || frame.length > 8)
         return;
-    handleFrame(frame, decodeId(frame.id), false);
+    handleFrame(frame, decodeId(frame.id), FrameOrigin::Bus);
     drainLoopback();
+}
+
+// No node sends from the global address; the null address sends only
+// Cannot Claim and Requests, each in one frame; no transfer goes to it.
+bool Engine::sendable(const OutgoingMessage& m) {
+    if (m.source == kGlobalAddress)
+        return false;
+    if (m.data.size() <= kMaxSingleFrame)
+        return m.source != kNullAddress || m.pgn == pgn::kAddressClaimed || (m.pgn & ~0xFFu) == pgn::kRequest;
+    const bool toDestination = isPdu1(m.pgn) || m.peerToPeer;
+    return m.source != kNullAddress && !(toDestination && m.destination == kNullAddress);
 }
 
 // Whether a single frame of this PGN reaches the clients as a message.
@@ -96,21 +90,21 @@ void Engine::onOwnFrame(const CanFrame& frame) {
         return;
     const FrameId id = decodeId(frame.id);
     if (id.pgn == pgn::kTpConnectionManagement || id.pgn == pgn::kTpDataTransfer)
-        transport_->onFrame(id, frame.bytes(), frame.timestamp, true, clock_.now());
+        transport_->onFrame(id, frame.bytes(), frame.timestamp, FrameOrigin::Transport, clock_.now());
 }
 
-// A frame on the bus, from another node or sent for a client (`ownSend`: the
-// clients have had it already).
-void Engine::handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend) {
+// A frame on the bus from another node, or a client's single frame.
+void Engine::handleFrame(const CanFrame& frame, const FrameId& id, FrameOrigin origin) {
     const Micros now = clock_.now();
     const std::span<const uint8_t> d = frame.bytes();
     // Delivered before any answer, in bus order.
-    if (!ownSend && deliverable(id.pgn))
+    if (origin == FrameOrigin::Bus && deliverable(id.pgn))
         callbacks_.deliver(singleFrameMessage(frame, id, 0));
     switch (id.pgn) {
     case pgn::kTpConnectionManagement:
     case pgn::kTpDataTransfer:
-        transport_->onFrame(id, d, frame.timestamp, false, now);
+        // A client's hand-made TP frame is answered as another node's would be.
+        transport_->onFrame(id, d, frame.timestamp, FrameOrigin::Bus, now);
         break;
     case pgn::kAddressClaimed:
         if (d.size() == 8)
@@ -128,9 +122,9 @@ void Engine::handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend)
 int Engine::send(const OutgoingMessage& message) {
     if (message.data.size() > kMaxTransport)
         return ERR_MESSAGE_TOO_LONG;
-    if (message.pgn > kMaxPgn)
+    if (message.pgn > kMaxPgn || !sendable(message))
         return ERR_INVALID_COMMAND;
-    if (claims_->takeLostReport(message.owner, message.source))
+    if (claims_->lostBy(message.owner, message.source))
         return ERR_ADDRESS_LOST;
     // A single frame reuses one message buffer; a transfer keeps its own.
     Message transfer;
@@ -161,7 +155,7 @@ int Engine::send(const OutgoingMessage& message) {
     if (deliverable(m.pgn))
         callbacks_.deliver(m);
     callbacks_.sendDone({m.origin, 0, 0});
-    handleFrame(f, decodeId(f.id), true);
+    handleFrame(f, decodeId(f.id), FrameOrigin::Client);
     drainLoopback();
     return 0;
 }
@@ -174,7 +168,7 @@ void Engine::drainLoopback() {
     // handled in order, never recursively.
     for (std::size_t i = 0; i < loopback_.size(); ++i) {
         const CanFrame f = loopback_[i];
-        transport_->onFrame(decodeId(f.id), f.bytes(), f.timestamp, true, clock_.now());
+        transport_->onFrame(decodeId(f.id), f.bytes(), f.timestamp, FrameOrigin::Transport, clock_.now());
     }
     loopback_.clear();
     draining_ = false;

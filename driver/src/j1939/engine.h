@@ -13,11 +13,12 @@
 // (e.g. frames into an outbox the owner flushes to the link after unlocking,
 // messages into the clients' queues); it must never call back into the engine.
 //
-// Frames the engine sends are also fed back to itself (a link never hands a
-// node its own frames; see EngineOptions::ownerLoopsFramesBack), so the
-// device's own clients act as nodes towards each other: an RTS from one owner
-// to an address another protects is answered by this engine, and a Request
-// for Address Claimed from a client is answered for every protected address.
+// Frames the engine sends also come back into it, marked with their origin
+// (FrameOrigin), so the device's own clients act as nodes towards each
+// other: an RTS from one owner to an address another protects is answered by
+// this engine, and a Request for Address Claimed from a client is answered for
+// every protected address. Its transport frames come back at once, or from
+// the owner once they are on the bus (EngineOptions::ownerLoopsFramesBack).
 #pragma once
 
 #include "j1939/j1939.h"
@@ -125,12 +126,21 @@ struct EngineOptions {
     // onOwnFrame() once the link has put it on the bus, so transfers between
     // the device's own clients take the bus's time.
     bool ownerLoopsFramesBack = false;
-    // 0..153 ms delay of a Cannot Claim answering a Request; uniform random
-    // source, replaceable for tests. Default: a fixed-seed generator.
+    // 0..153 ms delay of a Cannot Claim answering a Request: a uniform
+    // random source for tests. Default: each claim draws from a generator
+    // seeded with its NAME and the time of the claim, so two nodes answer
+    // at different moments.
     std::function<uint32_t()> random;
 };
 
 constexpr Micros kNoDeadline = INT64_MAX;
+
+// Where a frame the engine takes in comes from.
+enum class FrameOrigin : uint8_t {
+    Bus,       // another node
+    Client,    // a client's single frame this engine sent; the clients have it already
+    Transport, // a frame of this engine's own transport protocol, back from the wire
+};
 
 class Transport;
 class AddressClaim;
@@ -156,8 +166,10 @@ public:
     // accepted (then sendDone follows exactly once, for a single frame before
     // send() returns), or an error and no sendDone:
     // ERR_MESSAGE_TOO_LONG (over 1785 bytes), ERR_INVALID_COMMAND (PGN over
-    // 18 bits), ERR_TX_QUEUE_FULL, or ERR_ADDRESS_LOST once, on the first send
-    // by an owner from the address it lost.
+    // 18 bits; source 255; from 254 anything but a one-frame Address Claimed
+    // or Request; a transfer to 254), ERR_TX_QUEUE_FULL, or ERR_ADDRESS_LOST
+    // for every send by an owner from the address it lost, until it claims
+    // again.
     int send(const OutgoingMessage& message);
 
     // Protects `address` (0..253) with `name` for `owner`, giving up the
@@ -188,8 +200,16 @@ public:
     std::size_t pendingSendCount() const;
 
 private:
-    void handleFrame(const CanFrame& frame, const FrameId& id, bool ownSend);
+    // The transport and the address claim put their frames and results out
+    // through the engine.
+    friend class Transport;
+    friend class AddressClaim;
+    void emitTransportFrame(const CanFrame& frame);
+    void emitClaimFrame(const CanFrame& frame, Token owner);
+
+    void handleFrame(const CanFrame& frame, const FrameId& id, FrameOrigin origin);
     bool deliverable(uint32_t pgn) const;
+    static bool sendable(const OutgoingMessage& m);
     void drainLoopback();
 
     const Clock& clock_;

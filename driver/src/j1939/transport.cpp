@@ -1,5 +1,7 @@
 #include "j1939/transport.h"
 
+#include "j1939/address_claim.h"
+
 #include "rp1210a/rp1210a.h"
 
 #include <algorithm>
@@ -8,8 +10,11 @@ namespace zt::j1939 {
 
 namespace {
 
+// The PGN a TP.CM frame names. A destination-specific PGN is taken with its
+// low byte cleared: some nodes write the destination there.
 uint32_t pgnAt(std::span<const uint8_t> d) {
-    return (d[5] | d[6] << 8 | uint32_t(d[7]) << 16) & kMaxPgn;
+    const uint32_t pgn = (d[5] | d[6] << 8 | uint32_t(d[7]) << 16) & kMaxPgn;
+    return isPdu1(pgn) ? pgn & ~0xFFu : pgn;
 }
 uint16_t sizeAt(std::span<const uint8_t> d) {
     return uint16_t(d[1] | d[2] << 8);
@@ -20,14 +25,52 @@ std::array<uint8_t, 8> controlBytes(uint8_t control, uint8_t b1, uint8_t b2, uin
     return {control, b1, b2, b3, b4, uint8_t(pgn), uint8_t(pgn >> 8), uint8_t(pgn >> 16)};
 }
 
-bool validSize(uint16_t size, uint8_t packets) {
-    return size >= kMinTransport && size <= kMaxTransport && packets == packetCount(size);
+// The size decides the packet count; a count in the RTS or BAM that
+// disagrees with it is ignored.
+bool validSize(uint16_t size) {
+    return size >= kMinTransport && size <= kMaxTransport;
+}
+
+// Nodes at the null or global address never take part in a transfer.
+bool mayTransfer(uint8_t source) {
+    return source < kNullAddress;
 }
 
 } // namespace
 
-Transport::Transport(Hooks hooks, const EngineOptions& options)
-    : hooks_(std::move(hooks)), options_(options) {}
+Transport::Transport(Engine& engine, const EngineOptions& options) : engine_(engine), options_(options) {}
+
+void Transport::emit(const CanFrame& frame) {
+    engine_.emitTransportFrame(frame);
+}
+
+void Transport::deliver(Message&& message) {
+    engine_.callbacks_.deliver(message);
+}
+
+void Transport::done(const SendCompletion& completion) {
+    engine_.callbacks_.sendDone(completion);
+}
+
+Micros Transport::timeoutOf(Timer timer) const {
+    switch (timer) {
+    case Timer::T1:
+        return timeout::kT1;
+    case Timer::T2:
+        return timeout::kT2;
+    case Timer::T3:
+        return timeout::kT3;
+    case Timer::T4:
+        return timeout::kT4;
+    case Timer::BamGap:
+        // When the owner reports frames on the wire, the gap runs from the
+        // previous frame's report; until it comes, wait as if the frame
+        // had taken the longest allowed gap to go out.
+        return options_.ownerLoopsFramesBack ? options_.bamPacketGap + timeout::kBamGapMax
+                                             : options_.bamPacketGap;
+    }
+    return timeout::kT3;
+}
 
 void Transport::send(Message&& message, Micros now) {
     const uint16_t k = key(message.source, message.destination);
@@ -53,12 +96,13 @@ void Transport::startNext(uint16_t channelKey, Micros now) {
     if (m.destination == kGlobalAddress) {
         emitControl(m.priority, m.source, m.destination,
                     controlBytes(control::kBam, uint8_t(size), uint8_t(size >> 8), s.packets, 0xFF, m.pgn));
-        s.deadline = now + options_.bamPacketGap;
+        arm(s, Timer::BamGap, now);
     } else {
-        const uint8_t perCts = std::min(s.packets, options_.rtsMaxPackets);
-        emitControl(m.priority, m.source, m.destination,
-                    controlBytes(control::kRts, uint8_t(size), uint8_t(size >> 8), s.packets, perCts, m.pgn));
-        s.deadline = now + timeout::kT3;
+        s.perCts = std::min(s.packets, options_.rtsMaxPackets);
+        emitControl(
+            m.priority, m.source, m.destination,
+            controlBytes(control::kRts, uint8_t(size), uint8_t(size >> 8), s.packets, s.perCts, m.pgn));
+        arm(s, Timer::T3, now);
     }
     ch.active = std::move(s);
 }
@@ -72,9 +116,9 @@ void Transport::finishTx(uint16_t channelKey, int result, uint8_t reason, Micros
     const Token origin = s.message.origin;
     if (result == 0) {
         s.message.timestamp = now;
-        hooks_.deliver(std::move(s.message));
+        deliver(std::move(s.message));
     }
-    hooks_.done({origin, result, reason});
+    done({origin, result, reason});
     startNext(channelKey, now);
 }
 
@@ -89,7 +133,7 @@ void Transport::sendPackets(TxSession& s, uint8_t first, uint8_t count) {
         const std::size_t offset = (seq - 1) * kBytesPerPacket;
         const std::size_t n = std::min(kBytesPerPacket, m.data.size() - offset);
         std::copy_n(m.data.begin() + std::ptrdiff_t(offset), n, f.data.begin() + 1);
-        hooks_.emit(f);
+        emit(f);
     }
 }
 
@@ -101,17 +145,23 @@ void Transport::onTxControl(uint16_t channelKey, std::span<const uint8_t> d, Mic
         const uint8_t count = d[1];
         const uint8_t next = d[2];
         if (count == 0) {
-            s.deadline = now + timeout::kT4;
+            arm(s, Timer::T4, now);
             return;
         }
-        if (next == 0 || next > s.packets) {
-            emitAbort(m.priority, m.source, m.destination, m.pgn, abort_reason::kBadSequence);
-            finishTx(channelKey, ERR_TXMESSAGE_STATUS, abort_reason::kBadSequence, now);
+        // A packet that does not exist, or more packets than the RTS allowed
+        // per CTS: the receiver has lost track of the transfer.
+        const uint8_t reason = next == 0 || next > s.packets ? abort_reason::kBadSequence
+                               : count > s.perCts            ? abort_reason::kOther
+                                                             : 0;
+        if (reason != 0) {
+            emitAbort(m.priority, m.source, m.destination, m.pgn, reason);
+            finishTx(channelKey, ERR_TXMESSAGE_STATUS, reason, now);
             return;
         }
-        const uint8_t limit = std::min(s.packets, options_.rtsMaxPackets);
-        sendPackets(s, next, std::min(count, limit));
-        s.deadline = now + timeout::kT3;
+        // T3 runs from here in case no packet reaches the wire, and again from
+        // each of them that does (onOwnTxFrame).
+        arm(s, Timer::T3, now);
+        sendPackets(s, next, count);
         return;
     }
     case control::kEndOfMessageAck:
@@ -125,22 +175,47 @@ void Transport::onTxControl(uint16_t channelKey, std::span<const uint8_t> d, Mic
     }
 }
 
-void Transport::onFrame(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool looped,
+// A frame of a transfer this engine sends, now on the wire: the sender's
+// timers run from here (frames the owner loops back arrive once the link has
+// put them on the bus).
+void Transport::onOwnTxFrame(const FrameId& id, std::span<const uint8_t> d, Micros now) {
+    auto it = sends_.find(key(id.source, id.destination));
+    if (it == sends_.end() || !it->second.active || d.empty())
+        return;
+    TxSession& s = *it->second.active;
+    if (s.timer == Timer::BamGap) {
+        // Only the frame sent last starts the gap to the next one.
+        const bool announcement = id.pgn == pgn::kTpConnectionManagement && d[0] == control::kBam;
+        const uint8_t lastSent = uint8_t(s.nextBamPacket - 1);
+        if (announcement ? lastSent == 0 : id.pgn == pgn::kTpDataTransfer && d[0] == lastSent)
+            s.deadline = now + options_.bamPacketGap;
+    } else if (s.timer == Timer::T3) {
+        arm(s, Timer::T3, now);
+    }
+}
+
+void Transport::onFrame(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, FrameOrigin origin,
                         Micros now) {
+    if (!mayTransfer(id.source))
+        return;
+    const bool own = origin == FrameOrigin::Transport;
+    if (own && (id.pgn == pgn::kTpDataTransfer ||
+                (d.size() >= 8 && (d[0] == control::kRts || d[0] == control::kBam))))
+        onOwnTxFrame(id, d, now);
     if (id.pgn == pgn::kTpDataTransfer) {
         if (!d.empty())
-            onData(id, d, timestamp, looped, now);
+            onData(id, d, timestamp, own, now);
         return;
     }
     if (id.pgn != pgn::kTpConnectionManagement || d.size() < 8)
         return;
     switch (d[0]) {
     case control::kRts:
-        if (id.destination != kGlobalAddress)
-            onRts(id, d, timestamp, looped, now);
+        if (mayTransfer(id.destination))
+            onRts(id, d, timestamp, own, now);
         return;
     case control::kBam:
-        if (id.destination == kGlobalAddress && !looped)
+        if (id.destination == kGlobalAddress && !own)
             onBam(id, d, timestamp, now);
         return;
     case control::kCts:
@@ -159,20 +234,20 @@ void Transport::onFrame(const FrameId& id, std::span<const uint8_t> d, Micros ti
             // From the sender to an answering side of ours, or either way on a
             // transfer we follow.
             auto rx = receives_.find(key(id.source, id.destination));
-            if (rx != receives_.end() && rx->second.pgn == pgnAt(d) && (looped == rx->second.silent) &&
+            if (rx != receives_.end() && rx->second.pgn == pgnAt(d) && (own == rx->second.ownTransfer) &&
                 rx->second.kind != RxKind::Broadcast) {
                 receives_.erase(rx);
                 return;
             }
         }
-        if (looped)
+        if (own)
             return;
         auto followed = receives_.find(txKey);
         if (followed == receives_.end() || followed->second.kind != RxKind::Following ||
             followed->second.pgn != pgnAt(d))
             return;
         if (d[0] == control::kCts)
-            followed->second.deadline = now + timeout::kT3;
+            arm(followed->second, Timer::T3, now);
         else
             receives_.erase(followed); // acknowledged before we saw every packet, or aborted
         return;
@@ -190,10 +265,8 @@ bool Transport::addReceive(uint16_t k, RxSession&& r) {
     return true;
 }
 
-void Transport::onRts(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool looped,
-                      Micros now) {
+void Transport::onRts(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool own, Micros now) {
     const uint16_t size = sizeAt(d);
-    const uint8_t packets = d[3];
     const uint32_t pgn = pgnAt(d);
     const uint16_t k = key(id.source, id.destination);
     RxSession r;
@@ -201,20 +274,24 @@ void Transport::onRts(const FrameId& id, std::span<const uint8_t> d, Micros time
     r.priority = id.priority;
     r.source = id.source;
     r.destination = id.destination;
-    r.packets = packets;
+    r.packets = packetCount(size);
     r.lastTimestamp = timestamp;
 
-    if (!hooks_.isLocal(id.destination)) {
-        if (looped || !validSize(size, packets))
+    if (!engine_.claims_->protects(id.destination)) {
+        if (own || !validSize(size))
             return;
         r.kind = RxKind::Following;
         r.data.resize(size);
-        r.deadline = now + timeout::kT3;
+        arm(r, Timer::T3, now);
         addReceive(k, std::move(r));
         return;
     }
+    // A new RTS for the transfer being answered means the sender started it
+    // again: the old session is dropped without a word. Another PGN must
+    // wait until the open transfer ends.
     auto existing = receives_.find(k);
-    if (existing != receives_.end() && existing->second.kind == RxKind::Answering) {
+    if (existing != receives_.end() && existing->second.kind == RxKind::Answering &&
+        existing->second.pgn != pgn) {
         emitAbort(id.priority, id.destination, id.source, pgn, abort_reason::kAlreadyInSession);
         return;
     }
@@ -222,12 +299,12 @@ void Transport::onRts(const FrameId& id, std::span<const uint8_t> d, Micros time
         emitAbort(id.priority, id.destination, id.source, pgn, abort_reason::kMessageTooLarge);
         return;
     }
-    if (!validSize(size, packets)) {
+    if (!validSize(size)) {
         emitAbort(id.priority, id.destination, id.source, pgn, abort_reason::kOther);
         return;
     }
     r.kind = RxKind::Answering;
-    r.silent = looped;
+    r.ownTransfer = own;
     r.perCts = d[4] == 0 ? 255 : d[4];
     r.data.resize(size);
     if (!addReceive(k, std::move(r))) {
@@ -239,7 +316,7 @@ void Transport::onRts(const FrameId& id, std::span<const uint8_t> d, Micros time
 
 void Transport::onBam(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, Micros now) {
     const uint16_t size = sizeAt(d);
-    if (!validSize(size, d[3]))
+    if (!validSize(size))
         return;
     RxSession r;
     r.kind = RxKind::Broadcast;
@@ -247,10 +324,10 @@ void Transport::onBam(const FrameId& id, std::span<const uint8_t> d, Micros time
     r.priority = id.priority;
     r.source = id.source;
     r.destination = kGlobalAddress;
-    r.packets = d[3];
+    r.packets = packetCount(size);
     r.data.resize(size);
     r.lastTimestamp = timestamp;
-    r.deadline = now + timeout::kT1;
+    arm(r, Timer::T1, now);
     addReceive(key(id.source, kGlobalAddress), std::move(r));
 }
 
@@ -261,15 +338,16 @@ void Transport::sendCts(RxSession& r, Micros now) {
     const unsigned remaining = r.packets - first + 1;
     const auto count = uint8_t(std::min({remaining, unsigned(options_.ctsWindow), unsigned(r.perCts)}));
     r.windowEnd = uint8_t(first + count - 1);
+    r.lastInWindow = uint8_t(first - 1);
     emitControl(r.priority, r.destination, r.source,
                 controlBytes(control::kCts, count, uint8_t(first), 0xFF, 0xFF, r.pgn));
-    r.deadline = now + timeout::kT2;
+    arm(r, Timer::T2, now);
 }
 
-void Transport::onData(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool looped,
+void Transport::onData(const FrameId& id, std::span<const uint8_t> d, Micros timestamp, bool own,
                        Micros now) {
     auto it = receives_.find(key(id.source, id.destination));
-    if (it == receives_.end() || looped != it->second.silent)
+    if (it == receives_.end() || own != it->second.ownTransfer)
         return;
     RxSession& r = it->second;
     const uint8_t seq = d[0];
@@ -280,12 +358,20 @@ void Transport::onData(const FrameId& id, std::span<const uint8_t> d, Micros tim
         }
         return;
     }
-    if (r.kind == RxKind::Answering && seq > r.windowEnd)
-        return; // not asked for
-    const std::size_t offset = (seq - 1u) * kBytesPerPacket;
-    const std::size_t n = std::min({kBytesPerPacket, r.data.size() - offset, d.size() - 1});
-    std::copy_n(d.begin() + 1, n, r.data.begin() + std::ptrdiff_t(offset));
+    if (r.kind == RxKind::Answering) {
+        // Packets of a window come in order: one at or before the last seen
+        // since the CTS is a duplicate, one past the window was not asked for.
+        if (seq <= r.lastInWindow || seq > r.windowEnd)
+            return;
+        r.lastInWindow = seq;
+    } else if (r.got[seq]) {
+        return; // a duplicate
+    }
+    // A packet asked for again but already here keeps its first copy.
     if (!r.got[seq]) {
+        const std::size_t offset = (seq - 1u) * kBytesPerPacket;
+        const std::size_t n = std::min({kBytesPerPacket, r.data.size() - offset, d.size() - 1});
+        std::copy_n(d.begin() + 1, n, r.data.begin() + std::ptrdiff_t(offset));
         r.got.set(seq);
         ++r.received;
     }
@@ -303,7 +389,7 @@ void Transport::onData(const FrameId& id, std::span<const uint8_t> d, Micros tim
     switch (r.kind) {
     case RxKind::Answering: {
         if (seq < r.windowEnd) {
-            r.deadline = now + timeout::kT1;
+            arm(r, Timer::T1, now);
             break;
         }
         // The window's last packet: ask again from the first one missing, or
@@ -322,10 +408,10 @@ void Transport::onData(const FrameId& id, std::span<const uint8_t> d, Micros tim
         break;
     }
     case RxKind::Following:
-        r.deadline = now + timeout::kT3;
+        arm(r, Timer::T3, now);
         break;
     case RxKind::Broadcast:
-        r.deadline = now + timeout::kT1;
+        arm(r, Timer::T1, now);
         break;
     }
 }
@@ -333,7 +419,7 @@ void Transport::onData(const FrameId& id, std::span<const uint8_t> d, Micros tim
 void Transport::finishRx(std::map<uint16_t, RxSession>::iterator it) {
     RxSession r = std::move(it->second);
     receives_.erase(it);
-    if (r.silent)
+    if (r.ownTransfer)
         return; // the sending side delivers it, tagged with its origin
     Message m;
     m.pgn = r.pgn;
@@ -342,7 +428,7 @@ void Transport::finishRx(std::map<uint16_t, RxSession>::iterator it) {
     m.destination = r.destination;
     m.data = std::move(r.data);
     m.timestamp = r.lastTimestamp;
-    hooks_.deliver(std::move(m));
+    deliver(std::move(m));
 }
 
 void Transport::poll(Micros now) {
@@ -357,11 +443,12 @@ void Transport::poll(Micros now) {
         TxSession& s = *it->second.active;
         const Message& m = s.message;
         if (m.destination == kGlobalAddress) {
-            sendPackets(s, s.nextBamPacket, 1);
-            if (s.nextBamPacket++ == s.packets)
+            const uint8_t seq = s.nextBamPacket++;
+            if (seq != s.packets)
+                arm(s, Timer::BamGap, now);
+            sendPackets(s, seq, 1);
+            if (seq == s.packets)
                 finishTx(k, 0, 0, now);
-            else
-                s.deadline = now + options_.bamPacketGap;
         } else {
             emitAbort(m.priority, m.source, m.destination, m.pgn, abort_reason::kTimeout);
             finishTx(k, ERR_HARDWARE_NOT_RESPONDING, abort_reason::kTimeout, now);
@@ -404,10 +491,11 @@ void Transport::stopAddress(uint8_t address) {
     }
     std::erase_if(receives_, [address](const auto& entry) {
         const RxSession& r = entry.second;
-        return (r.kind == RxKind::Answering && r.destination == address) || (r.silent && r.source == address);
+        return (r.kind == RxKind::Answering && r.destination == address) ||
+               (r.ownTransfer && r.source == address);
     });
     for (const SendCompletion& c : ended)
-        hooks_.done(c);
+        done(c);
 }
 
 std::size_t Transport::receiveBufferedBytes() const {
@@ -430,7 +518,7 @@ void Transport::emitControl(uint8_t priority, uint8_t source, uint8_t destinatio
     f.id = encodeId(priority, pgn::kTpConnectionManagement, source, destination);
     f.length = 8;
     f.data = bytes;
-    hooks_.emit(f);
+    emit(f);
 }
 
 void Transport::emitAbort(uint8_t priority, uint8_t source, uint8_t destination, uint32_t pgn,
