@@ -5,10 +5,17 @@
 #include "support/test_driver_control.h"
 #include "support/ui_helpers.h"
 
+#include <libxml/HTMLparser.h>
+#include <libxml/xmlerror.h>
+
 #include <QComboBox>
+#include <QFile>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
 
 using namespace testsupport;
 using namespace diagnostics;
@@ -42,6 +49,47 @@ const std::vector<uint8_t> kThreeCodes = {0x44, 0x7F, 0x6E, 0x00, 0x10, 0x03, 0x
 
 QString cell(QAbstractItemModel& model, int row, int column) {
     return model.index(row, column).data().toString();
+}
+
+std::vector<uint8_t> bytesOf(const char* text) {
+    return std::vector<uint8_t>(text, text + std::strlen(text));
+}
+
+// The page read back by libxml2's HTML parser: its text per element name,
+// and every parse error.
+struct ParsedPage {
+    QStringList errors;
+    QMultiMap<QString, QString> textByElement;
+};
+
+void collectText(xmlNode* node, ParsedPage& page) {
+    for (xmlNode* at = node; at; at = at->next) {
+        if (at->type == XML_ELEMENT_NODE) {
+            xmlChar* content = xmlNodeGetContent(at);
+            page.textByElement.insert(QString::fromUtf8(reinterpret_cast<const char*>(at->name)),
+                                      QString::fromUtf8(reinterpret_cast<const char*>(content)));
+            xmlFree(content);
+        }
+        collectText(at->children, page);
+    }
+}
+
+ParsedPage parseHtml(const QByteArray& html) {
+    ParsedPage page;
+    htmlParserCtxtPtr context = htmlNewParserCtxt();
+    xmlSetStructuredErrorFunc(&page, [](void* user, xmlErrorPtr error) {
+        static_cast<ParsedPage*>(user)->errors << QString::fromUtf8(error->message).trimmed();
+    });
+    htmlDocPtr document = htmlCtxtReadMemory(context, html.constData(), int(html.size()), "report.html",
+                                             "UTF-8", HTML_PARSE_NONET);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    if (!document)
+        page.errors << QStringLiteral("no document");
+    else
+        collectText(xmlDocGetRootElement(document), page);
+    xmlFreeDoc(document);
+    htmlFreeParserCtxt(context);
+    return page;
 }
 
 } // namespace
@@ -333,6 +381,43 @@ private slots:
         QCOMPARE(cell(nodes, 1, column), shown);
         // A node asked along with the others that never answered.
         QCOMPARE(cell(nodes, 0, column), global ? QStringLiteral("no answer (timed out)") : QString());
+    }
+
+    // The saved report: well-formed HTML with no script, every node with its
+    // NAME and IDs, every active and previously active code; what ECUs send
+    // stays text, markup included.
+    void report() {
+        openReady();
+        nodesClaim();
+        feed(65226, 0x00, kThreeCodes);
+        feed(65227, 0x03, {0x00, 0xFF, 0x64, 0x00, 0x01, 0x02});
+        feed(65259, 0x03, bytesOf("ZT*<script>alert(1)</script>*SN&1*"));
+        feed(65242, 0x03,
+             bytesOf("\x02"
+                     "1.2*B&C*"));
+        feed(65260, 0x00, bytesOf("1ZTTRVK7XPN000101*"));
+        settle();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("report.html"));
+        FileDialogAnswer answer(path);
+        QTest::mouseClick(window().saveReportButton(), Qt::LeftButton);
+        QCOMPARE(answer.requests().size(), std::size_t(1));
+        QVERIFY(answer.requests()[0].save);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const ParsedPage page = parseHtml(file.readAll());
+        QVERIFY2(page.errors.isEmpty(), qPrintable(page.errors.join('\n')));
+        QVERIFY(!page.textByElement.contains(QStringLiteral("script")));
+        const QString body = page.textByElement.value(QStringLiteral("body"));
+        for (const char* expected :
+             {"Node 0x00", "1000000000000101", "Node 0x03", "A94A821D2461ABCD", "manufacturer 291",
+              "1ZTTRVK7XPN000101", "ZT / <script>alert(1)</script> / SN&1", "1.2 / B&C", "Device101",
+              "DriverTDRV1210", "MIL: flashing fast", "Amber warning: on", "Previously active codes (DM2)"})
+            QVERIFY2(body.contains(QString::fromUtf8(expected)), expected);
+        const QStringList cells = page.textByElement.values(QStringLiteral("td"));
+        for (const char* code : {"110", "100", "520192"})
+            QVERIFY2(cells.contains(QString::fromLatin1(code)), code);
+        QCOMPARE(cells.count(QStringLiteral("100")), 2); // active at 0x00, previously active at 0x03
     }
 
     // Every control is reached with Tab; lamps say their state in words.
