@@ -6,12 +6,19 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 
 using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-constexpr uint64_t kEngineName = 0x1000000000000101ULL;
+// Industry group 1, function 0 (engine), manufacturer code 2000, identity 0x1A101.
+constexpr uint64_t kEngineName = 0x10000000FA01A101ULL;
+// Functions 3 transmission, 9 brakes, 19 instrument cluster, 29 body controller.
+constexpr uint64_t kTransmissionName = 0x10000300FA01A103ULL;
+constexpr uint64_t kBrakesName = 0x10000900FA01A10BULL;
+constexpr uint64_t kClusterName = 0x10001300FA01A117ULL;
+constexpr uint64_t kBodyName = 0x10001D00FA01A121ULL;
 
 int threadCount() {
     return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
@@ -159,47 +166,105 @@ private slots:
         api.disconnect(id);
     }
 
-    void engineAnswersRequests_data() {
+    // Every ECU answers Requests: the engine's address claim, periodic
+    // messages, identification strings (long ones by RTS/CTS to the requester,
+    // by BAM to a global request), DM2, DM3 and DM11 with an Acknowledgment.
+    void ecusAnswerRequests_data() {
         QTest::addColumn<quint32>("requested");
         QTest::addColumn<int>("destination");
         QTest::addColumn<quint32>("answer");
-        QTest::newRow("address claimed, to the engine") << 0xEE00u << 0x00 << 0xEE00u;
-        QTest::newRow("address claimed, global") << 0xEE00u << 0xFF << 0xEE00u;
-        QTest::newRow("CCVS") << 65265u << 0x00 << 65265u;
-        QTest::newRow("ET1, global") << 65262u << 0xFF << 65262u;
-        QTest::newRow("unknown PGN: NACK") << 0xFEE5u << 0x00 << 0xE800u;
-        QTest::newRow("VIN, through the transport protocol") << 65260u << 0x00 << 65260u;
-        QTest::newRow("DM1, global") << 65226u << 0xFF << 65226u;
+        QTest::addColumn<int>("source");
+        QTest::addColumn<QByteArray>("data"); // empty: not compared
+        const auto ack = [](uint8_t control, uint32_t pgn) {
+            return QByteArray::fromHex(QByteArray::number(control, 16).rightJustified(2, '0') + "FFFFFFF9") +
+                   QByteArray(1, char(pgn)) + QByteArray(1, char(pgn >> 8)) + QByteArray(1, char(pgn >> 16));
+        };
+        QTest::newRow("address claimed, to the engine") << 0xEE00u << 0x00 << 0xEE00u << 0x00 << QByteArray();
+        QTest::newRow("address claimed, to the body controller")
+            << 0xEE00u << 0x21 << 0xEE00u << 0x21 << QByteArray();
+        QTest::newRow("CCVS") << 65265u << 0x00 << 65265u << 0x00 << QByteArray();
+        QTest::newRow("ETC2 from the transmission, global")
+            << 61445u << 0xFF << 61445u << 0x03 << QByteArray();
+        QTest::newRow("unknown PGN: NACK") << 0xFEE5u << 0x00 << 0xE800u << 0x00 << ack(1, 0xFEE5);
+        QTest::newRow("VIN by RTS/CTS")
+            << 65260u << 0x00 << 65260u << 0x00 << QByteArray("1ZTTRVK7XPN000101*");
+        QTest::newRow("VIN by BAM") << 65260u << 0xFF << 65260u << 0x00 << QByteArray("1ZTTRVK7XPN000101*");
+        QTest::newRow("engine's ECU identification")
+            << 64965u << 0x00 << 64965u << 0x00
+            << QByteArray("ZT-4710-00*SN-01A101*Engine compartment*Engine*Tarvik simulation*");
+        QTest::newRow("no ECU identification from the cluster")
+            << 64965u << 0x17 << 0xE800u << 0x17 << ack(1, 64965);
+        QTest::newRow("transmission's component ID")
+            << 65259u << 0x03 << 65259u << 0x03 << QByteArray("ZTV*TX10*TX10-01A103*TRN-01*");
+        QTest::newRow("brakes' software ID") << 65242u << 0x0B << 65242u << 0x0B
+                                             << QByteArray("\x01"
+                                                           "BR4 EBS 1.3.0*");
+        QTest::newRow("DM1, global") << 65226u << 0xFF << 65226u << 0x00
+                                     << QByteArray::fromHex("04FF6E00100364000101");
+        QTest::newRow("DM2 of the engine: none yet")
+            << 65227u << 0x00 << 65227u << 0x00 << QByteArray::fromHex("00FF00000000FFFF");
+        QTest::newRow("DM11 to the cluster: positive") << 65235u << 0x17 << 0xE800u << 0x17 << ack(0, 65235);
+        QTest::newRow("DM11 to the brakes: negative") << 65235u << 0x0B << 0xE800u << 0x0B << ack(1, 65235);
+        QTest::newRow("DM3 to the body controller") << 65228u << 0x21 << 0xE800u << 0x21 << ack(0, 65228);
     }
-    void engineAnswersRequests() {
+    void ecusAnswerRequests() {
         QFETCH(quint32, requested);
         QFETCH(int, destination);
         QFETCH(quint32, answer);
+        QFETCH(int, source);
+        QFETCH(QByteArray, data);
+        // The requester holds 0xF9, so the device's engine answers an RTS to it.
         const int16_t id = api.open(101, "J1939");
-        const Bytes filter = {
-            0x05, static_cast<uint8_t>(answer), static_cast<uint8_t>(answer >> 8), 0, 0, 0x00, 0};
+        QCOMPARE(api.cmd(RP1210_Protect_J1939_Address, id, claimBytes(0xF9, 0x0000810001600001ULL)),
+                 int16_t(0));
+        const Bytes filter = {0x05,
+                              static_cast<uint8_t>(answer),
+                              static_cast<uint8_t>(answer >> 8),
+                              0,
+                              0,
+                              static_cast<uint8_t>(source),
+                              0};
         QCOMPARE(api.cmd(RP1210_Set_Message_Filtering_For_J1939, id, filter), int16_t(0));
         drain(api, id);
         const Bytes request = j1939Tx(0xEA00, 6, 0xF9, static_cast<uint8_t>(destination),
                                       {static_cast<uint8_t>(requested), static_cast<uint8_t>(requested >> 8),
                                        static_cast<uint8_t>(requested >> 16)});
         QCOMPARE(api.sendBytes(id, request), int16_t(0));
-        // The engine is a node of its own: its answer follows on the bus.
+        // The ECUs are nodes of their own: the answer follows on the bus.
         const Bytes m = readUntil(api, id, [](const Bytes&) { return true; });
         QVERIFY(!m.empty());
         QCOMPARE(rxPgn(m), answer);
-        if (answer == 65260)
-            QCOMPARE(QByteArray(reinterpret_cast<const char*>(m.data()) + 10, int(m.size()) - 10),
-                     QByteArray("1ZTTRVK7XPN000101*"));
-        if (answer == 65226)
-            QCOMPARE(m.size(), std::size_t(10 + 10)); // lamps and two trouble codes
+        QCOMPARE(int(m[8]), source);
+        if (!data.isEmpty())
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(m.data()) + 10, int(m.size()) - 10), data);
         if (answer == 0xEE00)
-            QVERIFY(isAddressClaimed(m, 0x00, kEngineName));
-        if (answer == 0xE800) {
-            QCOMPARE(m[10], uint8_t(1));    // negative acknowledgment
-            QCOMPARE(m[14], uint8_t(0xF9)); // to the requester
-            QCOMPARE(Bytes(m.begin() + 15, m.end()), (Bytes{0xE5, 0xFE, 0x00}));
+            QVERIFY(isAddressClaimed(m, uint8_t(source), source == 0 ? kEngineName : kBodyName));
+        api.disconnect(id);
+    }
+
+    // A global Request for Address Claimed: every ECU of the truck answers
+    // from its own address with its own NAME.
+    void everyEcuClaimsItsAddress() {
+        const int16_t id = api.open(101, "J1939");
+        QCOMPARE(api.cmd(RP1210_Set_Message_Filtering_For_J1939, id, {0x01, 0x00, 0xEE, 0, 0, 0, 0}),
+                 int16_t(0));
+        drain(api, id);
+        QCOMPARE(api.sendBytes(id, j1939Tx(0xEA00, 6, 0xFE, 0xFF, {0x00, 0xEE, 0x00})), int16_t(0));
+        const std::map<uint8_t, uint64_t> expected = {{0x00, kEngineName},
+                                                      {0x03, kTransmissionName},
+                                                      {0x0B, kBrakesName},
+                                                      {0x17, kClusterName},
+                                                      {0x21, kBodyName}};
+        std::map<uint8_t, uint64_t> seen;
+        while (seen.size() < expected.size()) {
+            const Bytes m = readUntil(api, id, [](const Bytes& b) { return b.size() == 18 && b[8] < 0xF0; });
+            QVERIFY(!m.empty());
+            uint64_t name = 0;
+            for (int i = 7; i >= 0; --i)
+                name = name << 8 | m[10 + i];
+            seen[m[8]] = name;
         }
+        QCOMPARE(seen, expected);
         api.disconnect(id);
     }
 

@@ -1,5 +1,6 @@
 // The eight RP1210A entry points: argument checks and hand-over to the adapter.
 #include "clients/adapter.h"
+#include "vehicle/vehicle.h"
 
 #include <rp1210a/rp1210a.h>
 
@@ -60,6 +61,9 @@ extern "C" {
 int16_t RP1210_ClientConnect(void* /*clientWindow: no notifications are posted*/, int16_t deviceId,
                              const char* protocol, int32_t /*transmitBufferSize: sends are immediate*/,
                              int32_t receiveBufferSize, int16_t /*appPacketizesIncoming*/) {
+    // Devices whose ini entry asks for a simulated vehicle get one.
+    static const bool vehicles = (Adapter::instance().setDeviceNodesFactory(zt::makeSimulatedNodes), true);
+    (void)vehicles;
     // The device id travels as a signed 16-bit value; ids up to 65535 are
     // meant, so it is read back as unsigned.
     return Adapter::instance().connect(static_cast<uint16_t>(deviceId), protocol, receiveBufferSize);

@@ -3,7 +3,6 @@
 #include "config/device_table.h"
 #include "links/recording_link.h"
 #include "links/replay_link.h"
-#include "vehicle/vehicle.h"
 
 #include <rp1210a/rp1210a.h>
 
@@ -128,7 +127,8 @@ namespace {
 
 // Builds the device's links, its J1939 node and, when asked, the vehicle.
 // Returns nullptr and the error when a link does not open.
-std::shared_ptr<DeviceStack> makeStack(int deviceId, const DeviceEntry& entry, LinkError& error) {
+std::shared_ptr<DeviceStack> makeStack(int deviceId, const DeviceEntry& entry,
+                                       const DeviceNodesFactory& nodes, LinkError& error) {
     auto stack = std::make_shared<DeviceStack>();
     DeviceStack* s = stack.get();
     s->links = makeDeviceLinks(deviceId, entry.links, systemClock());
@@ -170,14 +170,17 @@ std::shared_ptr<DeviceStack> makeStack(int deviceId, const DeviceEntry& entry, L
         error = e;
         return nullptr;
     }
-    if (entry.simulatedVehicle && s->links.attachCan && s->links.attachJ1708) {
-        s->vehicle = std::make_unique<Vehicle>(
-            systemClock(), s->links.attachCan(), s->links.attachJ1708(),
-            [s](MessagePtr m) {
-                std::lock_guard lock(s->j1850.m);
-                s->j1850.carry(std::move(m), nullptr);
-            },
-            nowMs());
+    if (nodes && s->links.attachCan) {
+        DeviceNodeLinks links;
+        links.clock = &systemClock();
+        links.attachCan = s->links.attachCan;
+        links.attachJ1708 = s->links.attachJ1708;
+        links.j1850 = [s](uint8_t header, uint8_t target, uint8_t source, std::span<const uint8_t> data) {
+            MessagePtr m = makeJ1850(header, target, source, data);
+            std::lock_guard lock(s->j1850.m);
+            s->j1850.carry(std::move(m), nullptr);
+        };
+        s->vehicle = nodes(entry, std::move(links));
     }
     return stack;
 }
@@ -217,6 +220,11 @@ Adapter& Adapter::instance() {
     systemClock();
     static Adapter adapter;
     return adapter;
+}
+
+void Adapter::setDeviceNodesFactory(DeviceNodesFactory factory) {
+    std::lock_guard lock(m_);
+    nodesFactory_ = std::move(factory);
 }
 
 Adapter::~Adapter() {
@@ -286,7 +294,7 @@ int16_t Adapter::connect(int deviceId, const char* protocol, int32_t receiveBuff
     Device& d = *slot;
     if (!d.stack) {
         LinkError error;
-        d.stack = makeStack(deviceId, *entry, error);
+        d.stack = makeStack(deviceId, *entry, nodesFactory_, error);
         if (!d.stack) {
             const int code = error.code != 0 ? error.code : ERR_HARDWARE_NOT_RESPONDING;
             refusals_[code] = error.text;

@@ -16,7 +16,8 @@
 //   J1939Node::m_          while a message is offered to them, so every
 //                          receiver sees a bus's messages in one order; the
 //                          J1939 node's mutex also guards its engine
-//   Vehicle::m_            the vehicle's queue of requests to answer
+//   the device nodes' own  (the simulated vehicle's queue of requests to
+//   locks                  answer)
 //   Client::m              one client's queue and settings
 //   Adapter::clientsM_     the client table (taken alone by find())
 // No call into a link is made while a bus, node or client mutex is held.
@@ -25,6 +26,7 @@
 #include "clients/empty_read_wait.h"
 #include "clients/j1939_node.h"
 #include "clients/messages.h"
+#include "config/device_nodes.h"
 #include "links/link_factory.h"
 #include "support/clock.h"
 
@@ -67,7 +69,6 @@ J1939Filter parseJ1939Filter(const uint8_t* record);
 
 struct Device;
 struct DeviceStack;
-class Vehicle;
 
 struct Client {
     Client(int16_t id, Protocol protocol, Device& device, std::shared_ptr<DeviceStack> stack,
@@ -134,7 +135,7 @@ struct DeviceStack {
     std::vector<std::shared_ptr<Client>> j1939Clients;
     std::map<j1939::Token, int> awaitedSends; // origin -> result, -1 while under way
     std::unique_ptr<J1939Node> j1939;
-    std::unique_ptr<Vehicle> vehicle; // declared last: stops first
+    std::unique_ptr<DeviceNodes> vehicle; // declared last: stops first
 
     ~DeviceStack();
 };
@@ -154,6 +155,10 @@ class Adapter {
 public:
     static Adapter& instance();
     ~Adapter();
+
+    // Makes the nodes (the simulated vehicle) of a device whose stack opens;
+    // without it a device has none.
+    void setDeviceNodesFactory(DeviceNodesFactory factory);
 
     int16_t connect(int deviceId, const char* protocol, int32_t receiveBufferSize);
     int16_t disconnect(int16_t id);
@@ -182,6 +187,7 @@ private:
     int next_ = 0;
     uint32_t nextToken_ = 0;
     std::map<int, std::string> refusals_; // code -> text of the last refused connect
+    DeviceNodesFactory nodesFactory_;     // guarded by m_
 };
 
 } // namespace zt

@@ -99,15 +99,20 @@ DeviceTable builtInDevices() {
     DeviceEntry vehicle;
     vehicle.id = 101;
     vehicle.description = "Virtual vehicle";
-    vehicle.simulatedVehicle = true;
+    vehicle.simulation = Simulation::Truck;
     vehicle.links.paced = true;
     vehicle.protocols[1] = vehicle.protocols[2] = vehicle.protocols[3] = true;
     DeviceEntry quiet = vehicle;
     quiet.id = 102;
     quiet.description = "Quiet bus";
-    quiet.simulatedVehicle = false;
+    quiet.simulation = Simulation::None;
     quiet.links.paced = false;
-    t.devices = {vehicle, quiet};
+    DeviceEntry busy = vehicle;
+    busy.id = 104;
+    busy.description = "Busy truck";
+    busy.simulation = Simulation::BusyTruck;
+    busy.protocols[1] = busy.protocols[2] = false;
+    t.devices = {vehicle, quiet, busy};
     return t;
 }
 
@@ -136,7 +141,9 @@ DeviceTable parseDeviceTable(const std::string& text) {
         if (auto k = keys.find("devicedescription"); k != keys.end())
             d.description = k->second;
         if (auto k = keys.find("simulatedvehicle"); k != keys.end())
-            d.simulatedVehicle = yes(k->second);
+            d.simulation = lower(trim(k->second)) == "busy" ? Simulation::BusyTruck
+                           : yes(k->second)                 ? Simulation::Truck
+                                                            : Simulation::None;
         if (auto k = keys.find("can"); k != keys.end() && !k->second.empty())
             d.links.can = k->second;
         if (auto k = keys.find("j1708"); k != keys.end() && !k->second.empty())

@@ -10,10 +10,14 @@
 
 namespace zt {
 
+// What simulated nodes a device carries (ini key SimulatedVehicle: Yes, Busy
+// or No).
+enum class Simulation : uint8_t { None, Truck, BusyTruck };
+
 struct DeviceEntry {
     int id = 0;
     std::string description;
-    bool simulatedVehicle = false;
+    Simulation simulation = Simulation::None;
     LinkSettings links;                               // CAN, CANBitrate, Paced, J1708
     bool protocols[4] = {false, false, false, false}; // indexed by Protocol
 
@@ -36,9 +40,9 @@ struct DeviceTable {
     const DeviceEntry* find(int id) const;
 };
 
-// Device 101 "Virtual vehicle" with the simulated truck and device 102
-// "Quiet bus", both offering J1708, J1850 and J1939: the same as the ini file
-// shipped with the driver.
+// Device 101 "Virtual vehicle" with the simulated truck, device 102 "Quiet
+// bus", both offering J1708, J1850 and J1939, and device 104 "Busy truck"
+// (J1939 only): the same as the ini file shipped with the driver.
 DeviceTable builtInDevices();
 
 // Parses the ini text. A text that names no device gives an empty table.

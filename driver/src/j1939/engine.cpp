@@ -138,7 +138,9 @@ int Engine::send(const OutgoingMessage& message) {
     m.pgn = isPdu1(message.pgn) ? message.pgn & ~0xFFu : message.pgn;
     m.priority = message.priority & 0x7;
     m.source = message.source;
-    m.destination = isPdu1(message.pgn) ? message.destination : kGlobalAddress;
+    const bool toDestination =
+        isPdu1(message.pgn) || (message.peerToPeer && message.data.size() > kMaxSingleFrame);
+    m.destination = toDestination ? message.destination : kGlobalAddress;
     m.data.assign(message.data.begin(), message.data.end());
     m.origin = message.origin;
     m.timestamp = clock_.now();

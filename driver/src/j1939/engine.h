@@ -53,10 +53,13 @@ struct OutgoingMessage {
     uint32_t pgn = 0; // 18 bits; a PDU1 PGN's low byte is ignored (destination is used)
     uint8_t priority = kDefaultPriority;
     uint8_t source = 0;
-    uint8_t destination = kGlobalAddress; // ignored (global) for PDU2 PGNs
+    uint8_t destination = kGlobalAddress; // ignored (global) for PDU2 PGNs unless peerToPeer
     std::span<const uint8_t> data;        // copied by send()
-    Token origin = 0;                     // handed back in the completion and in Message::origin
-    Token owner = 0;                      // the claim owner sending, for the address-lost report
+    // A PDU2 message of over 8 bytes goes to destination by RTS/CTS (as an
+    // answer to one requester does) instead of to global by BAM.
+    bool peerToPeer = false;
+    Token origin = 0; // handed back in the completion and in Message::origin
+    Token owner = 0;  // the claim owner sending, for the address-lost report
 };
 
 // The end of an accepted send: result 0 when the message was on the bus
