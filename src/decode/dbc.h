@@ -55,11 +55,12 @@ struct MessageDef {
     std::string sender;
     uint32_t cycleTimeMs = 0; // GenMsgCycleTime, 0: not given
     std::string comment;
-    std::vector<SignalDef> signals;
-    int multiplexorIndex = -1; // index into signals of the M signal
+    // Not "signals": Qt defines that word as a macro.
+    std::vector<SignalDef> signalDefs;
+    int multiplexorIndex = -1; // index into signalDefs of the M signal
 
     const SignalDef* multiplexor() const {
-        return multiplexorIndex < 0 ? nullptr : &signals[static_cast<size_t>(multiplexorIndex)];
+        return multiplexorIndex < 0 ? nullptr : &signalDefs[static_cast<size_t>(multiplexorIndex)];
     }
 };
 

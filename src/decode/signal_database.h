@@ -51,6 +51,7 @@ public:
     std::size_t messageCount() const { return byPgn_.size() + byId_.size(); }
 
 private:
+    const DbcFile* fileOf(const MessageDef* message) const;
     static uint64_t canKey(uint32_t id, bool extended) { return (uint64_t{extended} << 32) | id; }
 
     std::vector<std::unique_ptr<DbcFile>> files_;
