@@ -190,6 +190,8 @@ QIcon loadIcon(int id) {
         return drawIcon([](QPainter& p) { drawLetters(p, QStringLiteral("Rx"), QColor(40, 130, 70)); });
     case IDI_TRANSMIT:
         return drawIcon([](QPainter& p) { drawLetters(p, QStringLiteral("Tx"), QColor(190, 90, 30)); });
+    case IDI_DIAGNOSTICS:
+        return drawIcon([](QPainter& p) { drawLetters(p, QStringLiteral("Dx"), QColor(170, 40, 40)); });
     case IDI_SWITCH_HEX:
         return drawIcon([](QPainter& p) { drawSwitch(p, true); });
     case IDI_SWITCH_DEC:

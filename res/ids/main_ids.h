@@ -5,6 +5,7 @@ enum MainControl {
     IDC_CONNECT = 1000,
     IDC_TRANSMIT_WINDOW = 1001,
     IDC_RECEIVE_WINDOW = 1002,
+    IDC_DIAGNOSTICS_WINDOW = 1003,
 };
 enum AboutControl {
     IDC_ABOUT_ICON = 1100,

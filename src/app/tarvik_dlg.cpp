@@ -72,13 +72,16 @@ bool TarvikDlg::onInitDialog() {
     disconnectPicture_ = res::loadIcon(res::IDI_DISCONNECT);
     receivePicture_ = res::loadIcon(res::IDI_RECEIVE);
     transmitPicture_ = res::loadIcon(res::IDI_TRANSMIT);
+    diagnosticsPicture_ = res::loadIcon(res::IDI_DIAGNOSTICS);
     smallIcon_ = res::loadIcon(res::IDI_MAIN_SMALL);
     Dialog::onInitDialog();
     setWindowIcon(largeIcon_);
     setItemIcon(res::IDC_CONNECT, connectPicture_);
     setItemIcon(res::IDC_RECEIVE_WINDOW, receivePicture_);
     setItemIcon(res::IDC_TRANSMIT_WINDOW, transmitPicture_);
-    for (int id : {res::IDC_CONNECT, res::IDC_RECEIVE_WINDOW, res::IDC_TRANSMIT_WINDOW})
+    setItemIcon(res::IDC_DIAGNOSTICS_WINDOW, diagnosticsPicture_);
+    for (int id :
+         {res::IDC_CONNECT, res::IDC_RECEIVE_WINDOW, res::IDC_TRANSMIT_WINDOW, res::IDC_DIAGNOSTICS_WINDOW})
         if (QAbstractButton* shown = button(id))
             shown->setToolTip(shown->accessibleName());
     receiveDlg_.create();
@@ -101,6 +104,9 @@ bool TarvikDlg::onNotify(int id, platform::Notification code) {
         case res::IDC_TRANSMIT_WINDOW:
             showToolWindow(transmitDlg_);
             return true;
+        case res::IDC_DIAGNOSTICS_WINDOW:
+            showDiagnostics();
+            return true;
         default:
             break;
         }
@@ -112,7 +118,32 @@ bool TarvikDlg::onNotify(int id, platform::Notification code) {
     return Dialog::onNotify(id, code);
 }
 
-void TarvikDlg::showToolWindow(platform::Dialog& window) {
+std::optional<diagnostics::ConnectionInfo> TarvikDlg::diagnosticsConnection() const {
+    const connect::InitVQTDlg* connection = connect::InitVQTDlg::instance();
+    if (connectionStatus_.connected == 0 || !connection)
+        return std::nullopt;
+    diagnostics::ConnectionInfo info;
+    info.deviceId = static_cast<int16_t>(connection->deviceId);
+    info.driverName = connection->selectedImplementation;
+    // The connection's own J1939 client keeps its address; the window
+    // claims another.
+    if (connect::driverBinding().isConnected(connect::Protocol::J1939) && connection->j1939Claim) {
+        const std::array<uint8_t, 10>& claim = *connection->j1939Claim;
+        info.addressInUse = claim[0];
+        uint64_t name = 0;
+        for (int i = 0; i < 8; ++i)
+            name |= uint64_t(claim[std::size_t(1 + i)]) << (8 * i);
+        info.nameInUse = name;
+    }
+    return info;
+}
+
+void TarvikDlg::showDiagnostics() {
+    diagnosticsWindow_.setConnection(diagnosticsConnection());
+    showToolWindow(diagnosticsWindow_);
+}
+
+void TarvikDlg::showToolWindow(QWidget& window) {
     window.show();
     window.raise();
     window.activateWindow();
@@ -133,6 +164,9 @@ void TarvikDlg::connectToAdapter() {
     showConnectAction(true);
     enableItem(res::IDC_RECEIVE_WINDOW, true);
     enableItem(res::IDC_TRANSMIT_WINDOW, true);
+    enableItem(res::IDC_DIAGNOSTICS_WINDOW, true);
+    if (diagnosticsWindow_.isVisible())
+        diagnosticsWindow_.setConnection(diagnosticsConnection());
 }
 
 void TarvikDlg::disconnectFromAdapter() {
@@ -141,6 +175,8 @@ void TarvikDlg::disconnectFromAdapter() {
         connection->clearStatusText();
     if (receiveDlg_.running())
         receiveDlg_.startStop();
+    // The Diagnostics window's client goes before the others.
+    diagnosticsWindow_.setConnection(std::nullopt);
     connect::DriverBinding& binding = connect::driverBinding();
     const uint8_t open = binding.connectedProtocols.load();
     for (connect::Protocol protocol :
@@ -151,6 +187,7 @@ void TarvikDlg::disconnectFromAdapter() {
     showConnectAction(false);
     enableItem(res::IDC_RECEIVE_WINDOW, false);
     enableItem(res::IDC_TRANSMIT_WINDOW, false);
+    enableItem(res::IDC_DIAGNOSTICS_WINDOW, false);
 }
 
 void TarvikDlg::onSysCommand(int command) {

@@ -4,6 +4,7 @@
 // and starts the worker threads.
 
 #include "connect/connection_status.h"
+#include "diagnostics/diagnostics_window.h"
 #include "platform/dialog.h"
 #include "receive/receive_dlg.h"
 #include "transmit/transmit_dlg.h"
@@ -23,6 +24,9 @@ public:
 
     receive::ReceiveDlg& receiveWindow() { return receiveDlg_; }
     transmit::TransmitDlg& transmitWindow() { return transmitDlg_; }
+    diagnostics::DiagnosticsWindow& diagnosticsWindow() { return diagnosticsWindow_; }
+    // Shows the Diagnostics window on the connection made.
+    void showDiagnostics();
     connect::ConnectionStatus& connectionStatus() { return connectionStatus_; }
 
     // What the Connect button does in each state.
@@ -44,15 +48,18 @@ protected:
 
 private:
     bool isOwnWidget(const QObject* object) const;
-    void showToolWindow(platform::Dialog& window);
+    void showToolWindow(QWidget& window);
+    std::optional<diagnostics::ConnectionInfo> diagnosticsConnection() const;
 
     QIcon largeIcon_;
     QIcon connectPicture_;
     QIcon disconnectPicture_;
     QIcon receivePicture_;
     QIcon transmitPicture_;
+    QIcon diagnosticsPicture_;
     receive::ReceiveDlg receiveDlg_;
     transmit::TransmitDlg transmitDlg_;
+    diagnostics::DiagnosticsWindow diagnosticsWindow_;
     QIcon smallIcon_;
     connect::ConnectionStatus connectionStatus_;
 };

@@ -105,12 +105,18 @@ DiagnosticsWindow::DiagnosticsWindow(ClockFunction clock, QWidget* parent)
         lamp->setFocusPolicy(Qt::NoFocus);
     }
     staleLabel_ = new QLabel(this);
+    detailsLabel_ = new QLabel(this);
+    detailsLabel_->setTextFormat(Qt::PlainText);
+    detailsLabel_->setWordWrap(true);
+    detailsLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     faultView_ = new QTableView(this);
     faultView_->setModel(&faultTable_);
     faultView_->setSelectionBehavior(QAbstractItemView::SelectRows);
     faultView_->setTabKeyNavigation(false);
     faultView_->verticalHeader()->hide();
-    faultView_->horizontalHeader()->setStretchLastSection(true);
+    faultView_->setWordWrap(false);
+    faultView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    faultView_->horizontalHeader()->setSectionResizeMode(FaultTableModel::Fmi, QHeaderView::Stretch);
     faultView_->setAccessibleName(QStringLiteral("Trouble codes"));
 
     auto* buttons = new QHBoxLayout;
@@ -136,6 +142,7 @@ DiagnosticsWindow::DiagnosticsWindow(ClockFunction clock, QWidget* parent)
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
     lowerLayout->addLayout(lamps);
+    lowerLayout->addWidget(detailsLabel_);
     lowerLayout->addWidget(faultView_);
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(nodeView_);
@@ -246,6 +253,7 @@ void DiagnosticsWindow::showClientStatus() {
         send(decode::kPgnAddressClaimed, kGlobalAddress);
     }
     const bool ready = status.state == DiagnosticsClient::State::Ready;
+    nodeTable_.setOwnAddress(status.address);
     for (QPushButton* button : {refreshButton_, requestIdsButton_, previouslyActiveButton_,
                                 clearActiveButton_, clearPreviouslyActiveButton_})
         button->setEnabled(ready);
@@ -293,6 +301,27 @@ void DiagnosticsWindow::showSelectedNode() {
         }
         lamp->setAccessibleName(lamp->text());
     }
+    QStringList details;
+    if (node) {
+        details << (node->name ? QStringLiteral("NAME %1: %2")
+                                     .arg(QString::fromStdString(nameHex(*node->name)),
+                                          QString::fromStdString(nameDescription(*node->name)))
+                               : QStringLiteral("NAME: not claimed"));
+        auto id = [](const char* caption, const std::optional<std::vector<std::string>>& fields) {
+            return QStringLiteral("%1: %2").arg(QLatin1String(caption),
+                                                fields ? QString::fromStdString(idText(fields))
+                                                       : QStringLiteral("not received"));
+        };
+        details << id("Component ID", node->componentId) << id("Software ID", node->softwareId)
+                << id("ECU identification", node->ecuId);
+        for (ClearKind kind : {ClearKind::Active, ClearKind::PreviouslyActive})
+            if (node->clear(kind).outcome != ClearOutcome::None)
+                details << QStringLiteral("%1: %2").arg(
+                    kind == ClearKind::Active ? QStringLiteral("Clear active (DM11)")
+                                              : QStringLiteral("Clear previously active (DM3)"),
+                    QString::fromStdString(clearOutcomeText(node->clear(kind).outcome)));
+    }
+    detailsLabel_->setText(details.join(QLatin1Char('\n')));
     if (node && node->activeStale)
         staleLabel_->setText(QStringLiteral("Stale: no DM1 for %1")
                                  .arg(QString::fromStdString(ageText(node->activeReceived, network_.now()))
@@ -327,6 +356,10 @@ QString DiagnosticsWindow::vinText() const {
 
 QString DiagnosticsWindow::lampText(int lamp) const {
     return lamp >= 0 && lamp < int(lampLabels_.size()) ? lampLabels_[std::size_t(lamp)]->text() : QString();
+}
+
+QString DiagnosticsWindow::detailsText() const {
+    return detailsLabel_->text();
 }
 
 QString DiagnosticsWindow::staleText() const {

@@ -71,6 +71,7 @@ public:
     QString vinText() const;
     QString lampText(int lamp) const; // 0 MIL, 1 red stop, 2 amber warning, 3 protect
     QString staleText() const;
+    QString detailsText() const;
     QTableView* nodeView() const { return nodeView_; }
     QTableView* faultView() const { return faultView_; }
     NodeTableModel& nodeTable() { return nodeTable_; }
@@ -121,6 +122,7 @@ private:
     QLabel* nodeCaption_;
     std::array<QLabel*, 4> lampLabels_{};
     QLabel* staleLabel_;
+    QLabel* detailsLabel_; // the chosen node's NAME decoded, IDs and clear answers
     QTableView* faultView_;
     QTimer batchTimer_; // takes a batch shortly after the reader announced one
     QTimer clockTimer_; // "last heard", staleness and clear time-outs

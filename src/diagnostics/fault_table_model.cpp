@@ -9,6 +9,11 @@ FaultTableModel::FaultTableModel(const NetworkModel& model, QObject* parent)
     : QAbstractTableModel(parent), model_(model) {}
 
 void FaultTableModel::showNode(std::optional<uint8_t> address) {
+    if (address == address_) {
+        // The same node again: keep the view's selection and scrolling.
+        refresh();
+        return;
+    }
     address_ = address;
     beginResetModel();
     rows_ = rowsOf(address_ ? model_.node(*address_) : nullptr);

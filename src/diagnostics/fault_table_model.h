@@ -19,7 +19,8 @@ public:
 
     explicit FaultTableModel(const NetworkModel& model, QObject* parent = nullptr);
 
-    // Shows the codes of this node (none: no rows).
+    // Shows the codes of this node (none: no rows); for the node already
+    // shown, the same as refresh().
     void showNode(std::optional<uint8_t> address);
     void setSpnNameLookup(SpnNameLookup lookup) { spnName_ = std::move(lookup); }
     // Takes the node's codes again from the network model.

@@ -47,7 +47,8 @@ QString NodeTableModel::cellText(const Node& node, int column) const {
     auto nameField = [&](auto field) { return name ? QString::number(field(*name)) : QString(); };
     switch (column) {
     case Address:
-        return QString::fromStdString(hexByte(node.address));
+        return QString::fromStdString(hexByte(node.address)) +
+               (ownAddress_ == node.address ? QStringLiteral(" (this window)") : QString());
     case NameHex:
         return node.name ? QString::fromStdString(nameHex(*node.name)) : QStringLiteral("not claimed");
     case Manufacturer:

@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 
+#include <optional>
 #include <vector>
 
 namespace diagnostics {
@@ -39,6 +40,8 @@ public:
     // Follows the network model: rows added or removed when its nodes
     // changed, every cell refreshed otherwise.
     void refresh();
+    // The window's own address, marked as such in the list.
+    void setOwnAddress(std::optional<uint8_t> address) { ownAddress_ = address; }
     // The address of a row, or -1.
     int addressAt(int row) const;
     int rowOf(uint8_t address) const;
@@ -53,6 +56,7 @@ private:
 
     const NetworkModel& model_;
     std::vector<uint8_t> addresses_;
+    std::optional<uint8_t> ownAddress_;
 };
 
 } // namespace diagnostics
