@@ -262,7 +262,7 @@ void DiagnosticsWindow::showClientStatus() {
 
 void DiagnosticsWindow::refreshViews() {
     const std::optional<uint8_t> selected = selectedNode();
-    nodeTable_.refresh();
+    const bool rowsChanged = nodeTable_.refresh();
     if (selected && nodeTable_.rowOf(*selected) >= 0 && selectedNode() != selected)
         selectNode(*selected);
     else if (!selectedNode() && nodeTable_.rowCount() > 0)
@@ -272,8 +272,13 @@ void DiagnosticsWindow::refreshViews() {
         vin += field;
     vinLabel_->setText(QStringLiteral("VIN: %1").arg(vin.empty() ? QStringLiteral("not received")
                                                                  : QString::fromStdString(vin)));
-    if (shownGeneration_ != network_.generation()) {
+    // Sizing columns to their contents reads every cell: only when rows came
+    // or went, or something shown changed, at most once a second.
+    const TimePoint now = network_.now();
+    if (rowsChanged ||
+        (shownGeneration_ != network_.generation() && now - lastResize_ >= std::chrono::seconds(1))) {
         shownGeneration_ = network_.generation();
+        lastResize_ = now;
         nodeView_->resizeColumnsToContents();
     }
     showSelectedNode();

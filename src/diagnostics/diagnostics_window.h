@@ -106,6 +106,7 @@ private:
     bool requestNodesWhenReady_ = false;
     DiagnosticsClient::State shownState_ = DiagnosticsClient::State::Closed;
     uint64_t shownGeneration_ = 0;
+    TimePoint lastResize_{};
 
     NodeTableModel nodeTable_;
     FaultTableModel faultTable_;

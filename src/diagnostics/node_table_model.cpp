@@ -8,7 +8,7 @@ namespace diagnostics {
 NodeTableModel::NodeTableModel(const NetworkModel& model, QObject* parent)
     : QAbstractTableModel(parent), model_(model) {}
 
-void NodeTableModel::refresh() {
+bool NodeTableModel::refresh() {
     std::vector<uint8_t> addresses;
     for (const auto& [address, node] : model_.nodes())
         addresses.push_back(address);
@@ -16,10 +16,11 @@ void NodeTableModel::refresh() {
         beginResetModel();
         addresses_ = std::move(addresses);
         endResetModel();
-        return;
+        return true;
     }
     if (!addresses_.empty())
         emit dataChanged(index(0, 0), index(int(addresses_.size()) - 1, ColumnCount - 1));
+    return false;
 }
 
 int NodeTableModel::addressAt(int row) const {

@@ -38,8 +38,8 @@ public:
     explicit NodeTableModel(const NetworkModel& model, QObject* parent = nullptr);
 
     // Follows the network model: rows added or removed when its nodes
-    // changed, every cell refreshed otherwise.
-    void refresh();
+    // changed (then it returns true), every cell refreshed otherwise.
+    bool refresh();
     // The window's own address, marked as such in the list.
     void setOwnAddress(std::optional<uint8_t> address) { ownAddress_ = address; }
     // The address of a row, or -1.
