@@ -56,6 +56,28 @@ void drawLetters(QPainter& p, const QString& text, const QColor& colour) {
     p.drawText(QRectF(2, 4, 28, 24), Qt::AlignCenter, text);
 }
 
+void drawTile(QPainter& p, const QColor& colour) {
+    p.setPen(QPen(QColor(30, 30, 30), 1.2));
+    p.setBrush(colour);
+    p.drawRoundedRect(QRectF(2, 4, 28, 24), 4, 4);
+}
+
+void drawMonitor(QPainter& p) {
+    // A table of live rows: a header bar, then rows whose last cells are lit
+    // as the monitor marks changed bytes.
+    drawTile(p, QColor(40, 90, 160));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(230, 236, 245));
+    p.drawRect(QRectF(6, 8, 20, 3));
+    for (int row = 0; row < 3; ++row) {
+        const qreal y = 13.5 + row * 4.5;
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(6, y, 12, 2.5));
+        p.setBrush(row == 1 ? QColor(255, 200, 60) : QColor(190, 205, 225));
+        p.drawRect(QRectF(20, y, 6, 2.5));
+    }
+}
+
 void drawSwitch(QPainter& p, bool hex) {
     // A slide switch: the knob sits right for "Hex" and left for "Dec".
     p.setPen(QPen(QColor(50, 50, 50), 1.2));
@@ -190,6 +212,8 @@ QIcon loadIcon(int id) {
         return drawIcon([](QPainter& p) { drawLetters(p, QStringLiteral("Rx"), QColor(40, 130, 70)); });
     case IDI_TRANSMIT:
         return drawIcon([](QPainter& p) { drawLetters(p, QStringLiteral("Tx"), QColor(190, 90, 30)); });
+    case IDI_MONITOR:
+        return drawIcon(drawMonitor);
     case IDI_DIAGNOSTICS:
         return drawIcon([](QPainter& p) { drawLetters(p, QStringLiteral("Dx"), QColor(170, 40, 40)); });
     case IDI_SWITCH_HEX:

@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QTimer>
+#include <QTreeView>
 
 #include <cstdio>
 #include <map>
@@ -152,6 +153,25 @@ int main(int argc, char** argv) {
         });
         clickItem(receive, button);
     }
+    // The Bus Monitor after a few seconds of the truck, its first decoded
+    // row expanded.
+    clickItem(main, res::IDC_MONITOR_WINDOW);
+    if (monitor::MonitorWindow* monitorWindow = main.monitorWindow()) {
+        monitorWindow->resize(1180, 640);
+        runFor(3000);
+        QTreeView* table = monitorWindow->view();
+        for (int row = 0; row < table->model()->rowCount(); ++row) {
+            const QModelIndex message = table->model()->index(row, 0);
+            if (message.data().toString() == QLatin1String("J1939") && table->model()->hasChildren(message) &&
+                !message.siblingAtColumn(2).data().toString().isEmpty()) {
+                table->expand(message);
+                break;
+            }
+        }
+        runFor(600);
+        shoot("monitor", *monitorWindow);
+    }
+
     app::AboutDlg about;
     whenModalRuns([](platform::Dialog& d) {
         shoot("about", d);

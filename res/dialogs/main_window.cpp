@@ -9,7 +9,7 @@ DialogTemplate mainWindowTemplate() {
     DialogTemplate t;
     t.id = IDD_MAIN;
     t.title = QStringLiteral("Tarvik");
-    t.width = 132;
+    t.width = 164;
     t.height = 25;
     t.minimizeBox = true;
     t.controls = {
@@ -34,10 +34,20 @@ DialogTemplate mainWindowTemplate() {
          Disabled,
          0,
          QStringLiteral("Transmit")},
-        {IDC_DIAGNOSTICS_WINDOW,
+        {IDC_MONITOR_WINDOW,
          ControlKind::IconButton,
          {},
          100,
+         2,
+         28,
+         21,
+         Disabled,
+         0,
+         QStringLiteral("Monitor")},
+        {IDC_DIAGNOSTICS_WINDOW,
+         ControlKind::IconButton,
+         {},
+         132,
          2,
          28,
          21,

@@ -6,6 +6,7 @@ enum MainControl {
     IDC_TRANSMIT_WINDOW = 1001,
     IDC_RECEIVE_WINDOW = 1002,
     IDC_DIAGNOSTICS_WINDOW = 1003,
+    IDC_MONITOR_WINDOW = 1004,
 };
 enum AboutControl {
     IDC_ABOUT_ICON = 1100,

@@ -72,6 +72,7 @@ bool TarvikDlg::onInitDialog() {
     disconnectPicture_ = res::loadIcon(res::IDI_DISCONNECT);
     receivePicture_ = res::loadIcon(res::IDI_RECEIVE);
     transmitPicture_ = res::loadIcon(res::IDI_TRANSMIT);
+    monitorPicture_ = res::loadIcon(res::IDI_MONITOR);
     diagnosticsPicture_ = res::loadIcon(res::IDI_DIAGNOSTICS);
     smallIcon_ = res::loadIcon(res::IDI_MAIN_SMALL);
     Dialog::onInitDialog();
@@ -79,13 +80,20 @@ bool TarvikDlg::onInitDialog() {
     setItemIcon(res::IDC_CONNECT, connectPicture_);
     setItemIcon(res::IDC_RECEIVE_WINDOW, receivePicture_);
     setItemIcon(res::IDC_TRANSMIT_WINDOW, transmitPicture_);
+    setItemIcon(res::IDC_MONITOR_WINDOW, monitorPicture_);
     setItemIcon(res::IDC_DIAGNOSTICS_WINDOW, diagnosticsPicture_);
-    for (int id :
-         {res::IDC_CONNECT, res::IDC_RECEIVE_WINDOW, res::IDC_TRANSMIT_WINDOW, res::IDC_DIAGNOSTICS_WINDOW})
+    for (int id : {res::IDC_CONNECT, res::IDC_RECEIVE_WINDOW, res::IDC_TRANSMIT_WINDOW,
+                   res::IDC_MONITOR_WINDOW, res::IDC_DIAGNOSTICS_WINDOW})
         if (QAbstractButton* shown = button(id))
             shown->setToolTip(shown->accessibleName());
     receiveDlg_.create();
     transmitDlg_.create();
+    dbcCatalog_.restore();
+    // SPN names for the Diagnostics window come from the loaded DBC files.
+    diagnosticsWindow_.setSpnNameLookup([this](uint32_t spn) {
+        const decode::SignalDef* signal = dbcCatalog_.database().findSpn(spn);
+        return signal ? signal->name : std::string();
+    });
     return true;
 }
 
@@ -104,6 +112,9 @@ bool TarvikDlg::onNotify(int id, platform::Notification code) {
         case res::IDC_TRANSMIT_WINDOW:
             showToolWindow(transmitDlg_);
             return true;
+        case res::IDC_MONITOR_WINDOW:
+            showMonitor();
+            return true;
         case res::IDC_DIAGNOSTICS_WINDOW:
             showDiagnostics();
             return true;
@@ -116,6 +127,20 @@ bool TarvikDlg::onNotify(int id, platform::Notification code) {
     if (id == platform::IDOK || id == platform::IDCANCEL)
         return true;
     return Dialog::onNotify(id, code);
+}
+
+void TarvikDlg::showMonitor() {
+    if (!monitorWindow_)
+        monitorWindow_ = std::make_unique<monitor::MonitorWindow>(dbcCatalog_);
+    if (connectionStatus_.connected != 0 && !monitorWindow_->isMonitoring()) {
+        const connect::InitVQTDlg* connection = connect::InitVQTDlg::instance();
+        monitorWindow_->startMonitoring(connect::mainWindowHandle,
+                                        int16_t(connection ? connection->deviceId : 0),
+                                        connect::driverBinding().connectedProtocols.load());
+    }
+    monitorWindow_->show();
+    monitorWindow_->raise();
+    monitorWindow_->activateWindow();
 }
 
 std::optional<diagnostics::ConnectionInfo> TarvikDlg::diagnosticsConnection() const {
@@ -162,9 +187,12 @@ void TarvikDlg::connectToAdapter() {
     if (connectionStatus_.connected == 0)
         return;
     showConnectAction(true);
-    enableItem(res::IDC_RECEIVE_WINDOW, true);
-    enableItem(res::IDC_TRANSMIT_WINDOW, true);
-    enableItem(res::IDC_DIAGNOSTICS_WINDOW, true);
+    for (int id : {res::IDC_RECEIVE_WINDOW, res::IDC_TRANSMIT_WINDOW, res::IDC_MONITOR_WINDOW,
+                   res::IDC_DIAGNOSTICS_WINDOW})
+        enableItem(id, true);
+    // A monitor left open follows the new connection.
+    if (monitorWindow_ && monitorWindow_->isVisible())
+        showMonitor();
     if (diagnosticsWindow_.isVisible())
         diagnosticsWindow_.setConnection(diagnosticsConnection());
 }
@@ -175,7 +203,9 @@ void TarvikDlg::disconnectFromAdapter() {
         connection->clearStatusText();
     if (receiveDlg_.running())
         receiveDlg_.startStop();
-    // The Diagnostics window's client goes before the others.
+    if (monitorWindow_)
+        monitorWindow_->stopMonitoring();
+    // The Diagnostics window's client goes before the connection's own.
     diagnosticsWindow_.setConnection(std::nullopt);
     connect::DriverBinding& binding = connect::driverBinding();
     const uint8_t open = binding.connectedProtocols.load();
@@ -185,9 +215,9 @@ void TarvikDlg::disconnectFromAdapter() {
             binding.clientDisconnect(binding.clientIdOf(protocol));
     binding.connectedProtocols = 0;
     showConnectAction(false);
-    enableItem(res::IDC_RECEIVE_WINDOW, false);
-    enableItem(res::IDC_TRANSMIT_WINDOW, false);
-    enableItem(res::IDC_DIAGNOSTICS_WINDOW, false);
+    for (int id : {res::IDC_RECEIVE_WINDOW, res::IDC_TRANSMIT_WINDOW, res::IDC_MONITOR_WINDOW,
+                   res::IDC_DIAGNOSTICS_WINDOW})
+        enableItem(id, false);
 }
 
 void TarvikDlg::onSysCommand(int command) {

@@ -1,10 +1,13 @@
 #pragma once
-// The main window: a strip of three icon buttons (connect/disconnect,
-// Receive window, Transmit window). It owns the Receive and Transmit windows
-// and starts the worker threads.
+// The main window: a strip of icon buttons (connect/disconnect, Receive
+// window, Transmit window, Bus Monitor, Diagnostics). It owns the tool
+// windows and the list of DBC files they decode with, and starts the worker
+// threads.
 
 #include "connect/connection_status.h"
+#include "decode/dbc_catalog.h"
 #include "diagnostics/diagnostics_window.h"
+#include "monitor/monitor_window.h"
 #include "platform/dialog.h"
 #include "receive/receive_dlg.h"
 #include "transmit/transmit_dlg.h"
@@ -12,6 +15,7 @@
 #include <QIcon>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace app {
@@ -24,10 +28,15 @@ public:
 
     receive::ReceiveDlg& receiveWindow() { return receiveDlg_; }
     transmit::TransmitDlg& transmitWindow() { return transmitDlg_; }
-    diagnostics::DiagnosticsWindow& diagnosticsWindow() { return diagnosticsWindow_; }
-    // Shows the Diagnostics window on the connection made.
-    void showDiagnostics();
     connect::ConnectionStatus& connectionStatus() { return connectionStatus_; }
+    decode::DbcCatalog& dbcCatalog() { return dbcCatalog_; }
+    // Null until the Monitor button was first pressed.
+    monitor::MonitorWindow* monitorWindow() const { return monitorWindow_.get(); }
+    diagnostics::DiagnosticsWindow& diagnosticsWindow() { return diagnosticsWindow_; }
+
+    // What the Monitor and Diagnostics buttons do.
+    void showMonitor();
+    void showDiagnostics();
 
     // What the Connect button does in each state.
     void connectToAdapter();
@@ -56,12 +65,15 @@ private:
     QIcon disconnectPicture_;
     QIcon receivePicture_;
     QIcon transmitPicture_;
+    QIcon monitorPicture_;
     QIcon diagnosticsPicture_;
     receive::ReceiveDlg receiveDlg_;
     transmit::TransmitDlg transmitDlg_;
-    diagnostics::DiagnosticsWindow diagnosticsWindow_;
     QIcon smallIcon_;
     connect::ConnectionStatus connectionStatus_;
+    decode::DbcCatalog dbcCatalog_;
+    std::unique_ptr<monitor::MonitorWindow> monitorWindow_;
+    diagnostics::DiagnosticsWindow diagnosticsWindow_;
 };
 
 } // namespace app

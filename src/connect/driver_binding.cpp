@@ -89,6 +89,12 @@ int16_t DriverBinding::getErrorMsg(int16_t code, char* description) const {
     return entry ? entry(code, description) : int16_t(1);
 }
 
+int16_t DriverBinding::getHardwareStatus(int16_t client, char* status, int16_t size, int16_t block) const {
+    CallInFlight call(callsInFlight);
+    auto entry = RP1210_GetHardwareStatus.load();
+    return entry ? entry(client, status, size, block) : kEntryPointMissing;
+}
+
 void DriverBinding::forgetEntryPoints() {
     RP1210_ClientConnect = nullptr;
     RP1210_ClientDisconnect = nullptr;

@@ -68,6 +68,7 @@ struct DriverBinding {
     int16_t sendCommand(int16_t command, int16_t client, char* bytes, int16_t length) const;
     int16_t readVersion(char* dllMajor, char* dllMinor, char* apiMajor, char* apiMinor) const;
     int16_t getErrorMsg(int16_t code, char* description) const;
+    int16_t getHardwareStatus(int16_t client, char* status, int16_t size, int16_t block) const;
 
     // Clears the entry points (the library they belonged to is gone).
     void forgetEntryPoints();

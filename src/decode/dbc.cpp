@@ -58,6 +58,38 @@ struct AttributeAssignment {
     AttributeValue value;
 };
 
+bool isUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xE  ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
+        if (length == 0 || text.size() - i < length)
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+struct SignalKey {
+    std::size_t message;
+    std::string_view name; // points into the text being read
+    bool operator==(const SignalKey&) const = default;
+};
+
+struct SignalKeyHash {
+    std::size_t operator()(const SignalKey& key) const {
+        return std::hash<std::string_view>{}(key.name) ^ (key.message * 0x9E3779B97F4A7C15ull);
+    }
+};
+
 // The reader proper. Every method either advances over what it expects or
 // throws ParseFailure with the position and what was expected there; the
 // top-level function turns that into a DbcError with line and column.
@@ -102,6 +134,24 @@ private:
     static bool isIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
     static bool isIdentChar(char c) { return isIdentStart(c) || (c >= '0' && c <= '9'); }
 
+    // Texts of a file that is not UTF-8 are read as Latin-1, the usual
+    // encoding of DBC editors on Windows ("\xB0C" for degrees Celsius).
+    void appendText(std::string& out, std::string_view piece) const {
+        if (utf8_) {
+            out.append(piece);
+            return;
+        }
+        for (char c : piece) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x80) {
+                out += c;
+            } else {
+                out += static_cast<char>(0xC0 | (byte >> 6));
+                out += static_cast<char>(0x80 | (byte & 0x3F));
+            }
+        }
+    }
+
     bool peekIdentifier() {
         skipSpace();
         return isIdentStart(peek());
@@ -138,12 +188,15 @@ private:
             const auto stop = text_.find_first_of("\"\\", pos_);
             if (stop == std::string_view::npos)
                 failAt(open, "a closing '\"' for the text opened here");
-            out.append(text_.substr(pos_, stop - pos_));
+            appendText(out, text_.substr(pos_, stop - pos_));
             pos_ = stop + 1;
             if (text_[stop] == '"')
                 return out;
-            if (pos_ < text_.size())
-                out += text_[pos_++]; // an escaped character
+            // \" and \\ stand for the character; other backslashes are text.
+            if (pos_ < text_.size() && (text_[pos_] == '"' || text_[pos_] == '\\'))
+                out += text_[pos_++];
+            else
+                out += '\\';
         }
     }
 
@@ -227,10 +280,14 @@ private:
 
     std::string_view text_;
     std::size_t pos_ = 0;
+    bool utf8_ = true;
     DbcFile file_;
     std::unordered_map<uint32_t, std::size_t> messageIndex_; // raw BO_ id -> messages
-    MessageDef* current_ = nullptr;                          // the BO_ that SG_ lines belong to
-    MessageDef ignored_;                                     // sink for the independent-signalDefs message
+    // (message, signal name) -> signals, so that neither a message of many
+    // signals nor many references to them make reading quadratic.
+    std::unordered_map<SignalKey, std::size_t, SignalKeyHash> signalIndex_;
+    MessageDef* current_ = nullptr; // the BO_ that SG_ lines belong to
+    MessageDef ignored_;            // sink for the independent-signalDefs message
     std::unordered_map<std::string, std::vector<ValueDescription>> valueTables_;
     std::unordered_map<std::string, std::vector<std::string>> enumValues_;
     std::unordered_map<std::string, AttributeValue> defaults_;
@@ -239,6 +296,7 @@ private:
 };
 
 DbcFile Reader::read() {
+    utf8_ = isUtf8(text_);
     if (text_.substr(0, 3) == "\xEF\xBB\xBF")
         pos_ = 3;
     while (true) {
@@ -354,7 +412,8 @@ void Reader::readSignal() {
     if (!current_)
         fail("a BO_ message before its SG_ signals");
     SignalDef s;
-    s.name = identifier("a signal name");
+    const std::string_view nameInText = identifier("a signal name");
+    s.name = nameInText;
     skipBlanks();
     if (isIdentStart(peek())) {
         const std::size_t muxPos = pos_;
@@ -418,11 +477,9 @@ void Reader::readSignal() {
         return;
     if (!fitsIn(s, current_->dlc))
         failAt(layoutPos, "a signal within its message's " + std::to_string(current_->dlc) + " bytes");
-    for (const SignalDef& other : current_->signalDefs) {
-        if (other.name == s.name)
-            failAt(signalPos, "a signal name not used before in this message");
-    }
     const std::size_t messageAt = static_cast<std::size_t>(current_ - file_.messages.data());
+    if (!signalIndex_.emplace(SignalKey{messageAt, nameInText}, current_->signalDefs.size()).second)
+        failAt(signalPos, "a signal name not used before in this message");
     if (s.isMultiplexor()) {
         if (current_->multiplexor())
             failAt(signalPos, "one multiplexor signal (M) per message");
@@ -439,14 +496,11 @@ MessageDef* Reader::messageById(uint32_t rawId) {
 }
 
 SignalDef* Reader::signalOf(uint32_t rawId, std::string_view name) {
-    MessageDef* m = messageById(rawId);
-    if (!m)
+    auto message = messageIndex_.find(rawId);
+    if (message == messageIndex_.end())
         return nullptr;
-    for (SignalDef& s : m->signalDefs) {
-        if (s.name == name)
-            return &s;
-    }
-    return nullptr;
+    auto it = signalIndex_.find(SignalKey{message->second, name});
+    return it == signalIndex_.end() ? nullptr : &file_.messages[message->second].signalDefs[it->second];
 }
 
 void Reader::readComment() {

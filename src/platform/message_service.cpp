@@ -87,6 +87,20 @@ std::optional<QString> MessageService::fileDialog(const FileRequest& request) {
     return dialog.selectedFiles().first();
 }
 
+QStringList MessageService::openFilesDialog(const FileRequest& request) {
+    if (fileHandler()) {
+        const std::optional<QString> path = fileHandler()(request);
+        return path ? QStringList{*path} : QStringList();
+    }
+    QFileDialog dialog(request.parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilter(request.filter);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
 QString MessageService::applicationCaption() {
     return QStringLiteral("Tarvik");
 }

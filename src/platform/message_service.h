@@ -3,6 +3,7 @@
 // can answer them instead of a person and no modal box ever blocks a test.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -40,6 +41,9 @@ public:
     // The chosen path, or nothing when the user cancelled. A save dialog asks
     // before replacing an existing file.
     static std::optional<QString> fileDialog(const FileRequest& request);
+    // An open dialog that takes several files at once; empty when the user
+    // cancelled. A test's file handler answers it with its one path.
+    static QStringList openFilesDialog(const FileRequest& request);
 
     // The caption of the range and format messages of the data exchange.
     static QString applicationCaption();

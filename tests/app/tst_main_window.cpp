@@ -120,6 +120,28 @@ private slots:
         QVERIFY(connection_->statusText.isEmpty());
     }
 
+    // The monitor's own client opens beside the connection's and closes
+    // before it on disconnect.
+    void monitorHasItsOwnClients() {
+        TestDriverControl driver;
+        QVERIFY(!main_->isItemEnabled(res::IDC_MONITOR_WINDOW));
+        connectWith({res::IDC_INIT_UART});
+        QVERIFY(main_->isItemEnabled(res::IDC_MONITOR_WINDOW));
+        QVERIFY(main_->isItemEnabled(res::IDC_DIAGNOSTICS_WINDOW));
+        QCOMPARE(accessibleName(main_->button(res::IDC_MONITOR_WINDOW)), QStringLiteral("Monitor"));
+        QCOMPARE(accessibleName(main_->button(res::IDC_DIAGNOSTICS_WINDOW)), QStringLiteral("Diagnostics"));
+        driver.clearCalls();
+        clickItem(*main_, res::IDC_MONITOR_WINDOW);
+        QVERIFY(main_->monitorWindow() && main_->monitorWindow()->isVisible());
+        QCOMPARE(main_->monitorWindow()->windowTitle(), QStringLiteral("Bus Monitor"));
+        QVERIFY(driver.calls().contains(QStringLiteral("ClientConnect 101 J1708 0 0 0 -> 1")));
+        driver.clearCalls();
+        clickItem(*main_, res::IDC_CONNECT);
+        QCOMPARE(driver.calls(), (QStringList{"ClientDisconnect 1 -> 0", "ClientDisconnect 0 -> 0"}));
+        QVERIFY(!main_->isItemEnabled(res::IDC_MONITOR_WINDOW));
+        main_->monitorWindow()->close();
+    }
+
     void failedInitialisationStaysDisconnected() {
         TestDriverControl driver;
         whenModalRuns([&driver](platform::Dialog& d) {

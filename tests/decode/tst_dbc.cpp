@@ -72,6 +72,8 @@ class TestDbc : public QObject {
     Q_OBJECT
 private slots:
     void readsTheSectionsDecodingUses();
+    void textsAsWritten_data();
+    void textsAsWritten();
     void findsMessages_data();
     void findsMessages();
     void laterFileReplacesEarlier();
@@ -101,6 +103,28 @@ void TestDbc::readsTheSectionsDecodingUses() {
     QCOMPARE(file.messages[1].signalDefs[0].valueText(1), std::string_view("On"));
     const MessageDef& dash = file.messages[3];
     QVERIFY(!dash.extended && !dash.isJ1939);
+}
+
+void TestDbc::textsAsWritten_data() {
+    QTest::addColumn<QByteArray>("unit");
+    QTest::addColumn<QString>("expected");
+    const QString degrees = QString::fromUtf8("\u00B0C");
+    QTest::newRow("UTF-8 stays") << QByteArray("\xC2\xB0"
+                                               "C")
+                                 << degrees;
+    QTest::newRow("Latin-1 becomes UTF-8") << QByteArray("\xB0"
+                                                         "C")
+                                           << degrees;
+    QTest::newRow("escaped quote and backslash") << QByteArray(R"(in\" \\)") << R"(in" \)";
+    QTest::newRow("other backslash is text") << QByteArray(R"(C:\x)") << R"(C:\x)";
+}
+
+void TestDbc::textsAsWritten() {
+    QFETCH(QByteArray, unit);
+    QFETCH(QString, expected);
+    const DbcFile file =
+        parse("BO_ 1 M: 8 N\n SG_ T : 0|8@1+ (1,0) [0|0] \"" + unit.toStdString() + "\" N\n");
+    QCOMPARE(QString::fromStdString(file.messages[0].signalDefs[0].unit), expected);
 }
 
 void TestDbc::findsMessages_data() {
