@@ -5,7 +5,7 @@
 # root, through sudo otherwise.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth clang libclang-rt-14-dev)
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxml2-dev xvfb xauth clang libclang-rt-14-dev)
 case "${1:-}" in
 --package) packages+=(dpkg-dev file) ;;
 --package-check) packages+=(dpkg-dev file desktop-file-utils appstream lintian) ;;

@@ -89,6 +89,11 @@ bool TarvikDlg::onInitDialog() {
     receiveDlg_.create();
     transmitDlg_.create();
     dbcCatalog_.restore();
+    // SPN names for the Diagnostics window come from the loaded DBC files.
+    diagnosticsWindow_.setSpnNameLookup([this](uint32_t spn) {
+        const decode::SignalDef* signal = dbcCatalog_.database().findSpn(spn);
+        return signal ? signal->name : std::string();
+    });
     return true;
 }
 
@@ -138,10 +143,32 @@ void TarvikDlg::showMonitor() {
     monitorWindow_->activateWindow();
 }
 
-// The Diagnostics window is wired here.
-void TarvikDlg::showDiagnostics() {}
+std::optional<diagnostics::ConnectionInfo> TarvikDlg::diagnosticsConnection() const {
+    const connect::InitVQTDlg* connection = connect::InitVQTDlg::instance();
+    if (connectionStatus_.connected == 0 || !connection)
+        return std::nullopt;
+    diagnostics::ConnectionInfo info;
+    info.deviceId = static_cast<int16_t>(connection->deviceId);
+    info.driverName = connection->selectedImplementation;
+    // The connection's own J1939 client keeps its address; the window
+    // claims another.
+    if (connect::driverBinding().isConnected(connect::Protocol::J1939) && connection->j1939Claim) {
+        const std::array<uint8_t, 10>& claim = *connection->j1939Claim;
+        info.addressInUse = claim[0];
+        uint64_t name = 0;
+        for (int i = 0; i < 8; ++i)
+            name |= uint64_t(claim[std::size_t(1 + i)]) << (8 * i);
+        info.nameInUse = name;
+    }
+    return info;
+}
 
-void TarvikDlg::showToolWindow(platform::Dialog& window) {
+void TarvikDlg::showDiagnostics() {
+    diagnosticsWindow_.setConnection(diagnosticsConnection());
+    showToolWindow(diagnosticsWindow_);
+}
+
+void TarvikDlg::showToolWindow(QWidget& window) {
     window.show();
     window.raise();
     window.activateWindow();
@@ -166,6 +193,8 @@ void TarvikDlg::connectToAdapter() {
     // A monitor left open follows the new connection.
     if (monitorWindow_ && monitorWindow_->isVisible())
         showMonitor();
+    if (diagnosticsWindow_.isVisible())
+        diagnosticsWindow_.setConnection(diagnosticsConnection());
 }
 
 void TarvikDlg::disconnectFromAdapter() {
@@ -176,6 +205,8 @@ void TarvikDlg::disconnectFromAdapter() {
         receiveDlg_.startStop();
     if (monitorWindow_)
         monitorWindow_->stopMonitoring();
+    // The Diagnostics window's client goes before the connection's own.
+    diagnosticsWindow_.setConnection(std::nullopt);
     connect::DriverBinding& binding = connect::driverBinding();
     const uint8_t open = binding.connectedProtocols.load();
     for (connect::Protocol protocol :

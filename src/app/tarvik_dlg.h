@@ -6,6 +6,7 @@
 
 #include "connect/connection_status.h"
 #include "decode/dbc_catalog.h"
+#include "diagnostics/diagnostics_window.h"
 #include "monitor/monitor_window.h"
 #include "platform/dialog.h"
 #include "receive/receive_dlg.h"
@@ -31,6 +32,7 @@ public:
     decode::DbcCatalog& dbcCatalog() { return dbcCatalog_; }
     // Null until the Monitor button was first pressed.
     monitor::MonitorWindow* monitorWindow() const { return monitorWindow_.get(); }
+    diagnostics::DiagnosticsWindow& diagnosticsWindow() { return diagnosticsWindow_; }
 
     // What the Monitor and Diagnostics buttons do.
     void showMonitor();
@@ -55,7 +57,8 @@ protected:
 
 private:
     bool isOwnWidget(const QObject* object) const;
-    void showToolWindow(platform::Dialog& window);
+    void showToolWindow(QWidget& window);
+    std::optional<diagnostics::ConnectionInfo> diagnosticsConnection() const;
 
     QIcon largeIcon_;
     QIcon connectPicture_;
@@ -70,6 +73,7 @@ private:
     connect::ConnectionStatus connectionStatus_;
     decode::DbcCatalog dbcCatalog_;
     std::unique_ptr<monitor::MonitorWindow> monitorWindow_;
+    diagnostics::DiagnosticsWindow diagnosticsWindow_;
 };
 
 } // namespace app

@@ -7,6 +7,7 @@
 #include "res/templates.h"
 
 #include <QComboBox>
+#include <algorithm>
 
 namespace connect {
 
@@ -175,6 +176,13 @@ void InitVQTDlg::initialiseProtocol(Protocol protocol, const uint8_t* claim) {
         return;
     }
     binding.connectedProtocols.fetch_or(protocolBit(protocol));
+    if (protocol == Protocol::J1939) {
+        j1939Claim.reset();
+        if (claim) {
+            j1939Claim.emplace();
+            std::copy(claim, claim + 10, j1939Claim->begin());
+        }
+    }
     statusText = QString::fromLatin1(row.successText);
     updateData(false);
     if (protocolInitialised_)

@@ -8,7 +8,10 @@
 
 #include <QIcon>
 
+#include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace connect {
 
@@ -44,6 +47,9 @@ public:
     QString statusText;
     QString selectedImplementation;
     int32_t displayArgument = 0; // stored, never read
+    // The claim bytes (address, NAME, mode) of the J1939 client last
+    // initialised without error; valid while its protocol bit is set.
+    std::optional<std::array<uint8_t, 10>> j1939Claim;
 
 protected:
     void doDataExchange(platform::DataExchange& dx) override;

@@ -238,6 +238,37 @@ private slots:
         clickItem(*main_, res::IDC_CONNECT);
     }
 
+    // The Diagnostics window claims an address beside the connection's J1939
+    // client, with a NAME of its own, and lets it go first on Disconnect.
+    void diagnosticsBesideTheConnection() {
+        TestDriverControl driver;
+        whenModalRuns([](platform::Dialog& d) {
+            d.comboBox(res::IDC_DLL_LIST)->setCurrentIndex(0);
+            clickItem(d, res::IDC_DEVICE);
+            whenModalRuns([](platform::Dialog& claim) { clickItem(claim, platform::IDOK); });
+            clickItem(d, res::IDC_INIT_CAN);
+            clickItem(d, platform::IDOK);
+        });
+        clickItem(*main_, res::IDC_CONNECT);
+        clickItem(*main_, res::IDC_DIAGNOSTICS_WINDOW);
+        diagnostics::DiagnosticsWindow& window = main_->diagnosticsWindow();
+        QVERIFY(window.isVisible());
+        QTRY_VERIFY2(window.statusText().contains(
+                         QStringLiteral("node 0xFA (0xF9 is held by the connection's own client)")),
+                     qPrintable(window.statusText()));
+        const QStringList claims = driver.calls().filter(QStringLiteral("SendCommand 19 "));
+        QCOMPARE(claims.size(), 2);
+        QVERIFY(claims[0].startsWith(QStringLiteral("SendCommand 19 0 [F9 01 00 60 01 00 81 00 00")));
+        QVERIFY(claims[1].startsWith(QStringLiteral("SendCommand 19 1 [FA 01 00 60 01 01 81 00 00")));
+        driver.clearCalls();
+        clickItem(*main_, res::IDC_CONNECT);
+        QCOMPARE(driver.calls().filter(QStringLiteral("ClientDisconnect")),
+                 (QStringList{"ClientDisconnect 1 -> 0", "ClientDisconnect 0 -> 0"}));
+        QVERIFY(window.statusText().startsWith(QStringLiteral("Not connected")));
+        QVERIFY(!main_->isItemEnabled(res::IDC_DIAGNOSTICS_WINDOW));
+        window.hide();
+    }
+
     void workersStartOnlyWithTheirEvents_data() {
         QTest::addColumn<int>("failingEvent"); // 0 none, 1..4 which creation fails
         QTest::addColumn<int>("threads");
