@@ -1,7 +1,7 @@
 // The eight RP1210A entry points: argument checks and hand-over to the adapter.
 #include "clients/adapter.h"
-#include "vehicle/vehicle.h"
 #include "tarvik_version.h"
+#include "vehicle/vehicle.h"
 
 #include <rp1210a/rp1210a.h>
 
