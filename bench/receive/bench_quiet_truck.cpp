@@ -2,6 +2,8 @@
 // truck) on all three protocols, the Receive window started with its default
 // (non-blocking) reads. Prints the process's CPU use over the measuring time,
 // read from /proc, and how many lines were received meanwhile.
+// Arguments: [seconds] [device] [monitor]; "104 monitor" watches the busy
+// truck with the Bus Monitor open beside the Receive window.
 #include "app/tarvik_app.h"
 #include "connect/driver_binding.h"
 #include "res/ids/connection_ids.h"
@@ -68,6 +70,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qtApp(argc, argv);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    const QString device = argc > 2 ? QString::fromLatin1(argv[2]) : QStringLiteral("101");
+    const bool withMonitor = argc > 3 && std::string(argv[3]) == "monitor";
     MessageRecorder messages;
     app::TarvikDlg::endProcess() = [](int) {};
     auto* tarvik = new app::TarvikApp; // left to the process's end, as the receive threads are
@@ -75,7 +79,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the program did not start\n");
         return 1;
     }
-    whenModalRuns([](platform::Dialog& d) {
+    whenModalRuns([device](platform::Dialog& d) {
+        typeInto(d, res::IDC_DEVICE_ID, device);
         clickItem(d, res::IDC_DEVICE);
         clickItem(d, res::IDC_INIT_UART);
         clickItem(d, res::IDC_INIT_1850);
@@ -84,13 +89,17 @@ int main(int argc, char** argv) {
         clickItem(d, platform::IDOK);
     });
     clickItem(tarvik->mainWindow(), res::IDC_CONNECT);
-    if (connect::driverBinding().connectedProtocols.load() != 7) {
-        std::fprintf(stderr, "could not connect all three protocols\n");
+    // The busy truck offers J1939 only; the truck all three protocols.
+    const uint8_t connected = connect::driverBinding().connectedProtocols.load();
+    if (connected != 7 && !(device != QStringLiteral("101") && connected == 4)) {
+        std::fprintf(stderr, "could not connect the device's protocols\n");
         return 1;
     }
     clickItem(tarvik->mainWindow(), res::IDC_RECEIVE_WINDOW);
     receive::ReceiveDlg& receive = tarvik->mainWindow().receiveWindow();
     clickItem(receive, res::IDC_RX_START);
+    if (withMonitor)
+        clickItem(tarvik->mainWindow(), res::IDC_MONITOR_WINDOW);
     runFor(1000); // settle
 
     const int linesBefore = receive.itemText(res::IDC_RX_MESSAGES).toInt();
@@ -102,9 +111,11 @@ int main(int argc, char** argv) {
     const double cpu = cpuSeconds() - cpuBefore;
     const double elapsed = double(wall.nsecsElapsed()) / 1e9;
     const int lines = receive.itemText(res::IDC_RX_MESSAGES).toInt() - linesBefore;
-    std::printf("simulated truck, three protocols, non-blocking reads, %.1f s: CPU %.1f %% of one core, "
+    std::printf("device %s%s, %s, non-blocking reads, %.1f s: CPU %.1f %% of one core, "
                 "%.0f messages/s received\n",
-                elapsed, 100.0 * cpu / elapsed, double(lines) / elapsed);
+                qPrintable(device), withMonitor ? " with the Bus Monitor open" : "",
+                connected == 7 ? "three protocols" : "J1939", elapsed, 100.0 * cpu / elapsed,
+                double(lines) / elapsed);
     // The busiest threads: the user-interface thread is the process's id.
     std::vector<std::pair<double, std::string>> busiest;
     for (const auto& [tid, seconds] : threadCpu()) {
