@@ -82,8 +82,12 @@ int main(int argc, char** argv) {
     whenModalRuns([device](platform::Dialog& d) {
         typeInto(d, res::IDC_DEVICE_ID, device);
         clickItem(d, res::IDC_DEVICE);
-        clickItem(d, res::IDC_INIT_UART);
-        clickItem(d, res::IDC_INIT_1850);
+        // The busy truck offers J1939 only: a refused Init would leave the
+        // connection failed.
+        if (device == QStringLiteral("101")) {
+            clickItem(d, res::IDC_INIT_UART);
+            clickItem(d, res::IDC_INIT_1850);
+        }
         whenModalRuns([](platform::Dialog& claim) { clickItem(claim, platform::IDOK); });
         clickItem(d, res::IDC_INIT_CAN);
         clickItem(d, platform::IDOK);
@@ -116,6 +120,11 @@ int main(int argc, char** argv) {
                 qPrintable(device), withMonitor ? " with the Bus Monitor open" : "",
                 connected == 7 ? "three protocols" : "J1939", elapsed, 100.0 * cpu / elapsed,
                 double(lines) / elapsed);
+    if (monitor::MonitorWindow* monitor = tarvik->mainWindow().monitorWindow()) {
+        const monitor::BusTotals totals = monitor->store().totals();
+        std::printf("  the Bus Monitor counted %llu J1939 messages in %d rows\n",
+                    static_cast<unsigned long long>(totals.j1939Frames), monitor->model().messageCount());
+    }
     // The busiest threads: the user-interface thread is the process's id.
     std::vector<std::pair<double, std::string>> busiest;
     for (const auto& [tid, seconds] : threadCpu()) {
