@@ -653,6 +653,10 @@ void Reader::applyAttributes() {
     auto frameFormatIsJ1939 = [this](const AttributeValue& v) {
         if (v.isString)
             return v.text == "J1939PG";
+        // An index past any enum (or not a number at all) names no format;
+        // converting it unchecked would be undefined.
+        if (!(v.number >= 0 && v.number < 65536))
+            return false;
         auto it = enumValues_.find("VFrameFormat");
         const auto index = static_cast<long long>(v.number);
         if (it == enumValues_.end())
